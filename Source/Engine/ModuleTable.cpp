@@ -1,0 +1,16 @@
+// The class table: every installed module class, in table order. Hosts and stored layouts list classes by their
+// position here, so new classes take their place in the fixed order, never at the end by default.
+#include <iterator>
+
+#include "Engine/EngineInternal.h"
+
+extern "C" {
+
+// The closing null ends the table; it is not an entry.
+const ModClassDescriptor *const g_module_descriptor_table[] = {
+    nullptr,
+};
+
+const uint32_t g_module_descriptor_count = static_cast<uint32_t>(std::size(g_module_descriptor_table) - 1);
+
+} // extern "C"
