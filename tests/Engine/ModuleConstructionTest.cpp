@@ -197,6 +197,42 @@ TEST(ModuleConstruction, SetAndGetCallsReachTheClassOrReportTheObject)
     EXPECT_EQ(kvetest::setLog()[0].mask, 0x100u);
 }
 
+TEST(ModuleConstruction, EveryEntryThatRunsModuleCodeMakesItsInstanceTheOneAtWork)
+{
+    TestEngine engine;
+    TestEngine other;
+    GenericWire *in = engine.wire(1, 4);
+    ClassModule *gain = engine.module(kvetest::kGainClassId, 0x101, {in, engine.wire(1, 4)}, {bitsOf(1.0f), 1});
+    const uint32_t gainValue = KVE_MEMBER_ADDRESS(gain->objectId, 8);
+    const uint32_t peaks = KVE_MEMBER_ADDRESS(gain->objectId, 10);
+    uint32_t word = 0;
+    struct Entry {
+        const char *what;
+        void (*call)(KVEInstance *, uint32_t, uint32_t, uint32_t *);
+    } entries[] = {
+        {"Set by id", [](KVEInstance *e, uint32_t, uint32_t, uint32_t *) { kve_fwSetCall2(e, 3, 0x100); }},
+        {"value write with Set",
+         [](KVEInstance *e, uint32_t a, uint32_t, uint32_t *) { kve_fwSetValueSetCall(e, a, 0, 0x100, 0, 0); }},
+        {"array write with Set",
+         [](KVEInstance *e, uint32_t, uint32_t p, uint32_t *w) { kve_fwSetValuesSetCall(e, p, 0, 0x100, 1, w, 0); }},
+        {"deferred Set",
+         [](KVEInstance *e, uint32_t, uint32_t, uint32_t *) {
+             g_pKVE_instance = e; // modules raise the request from their own code, with their instance at work
+             kve_fwRequestDeferredSet(reinterpret_cast<ClassModule *>(e->lastObject));
+             g_pKVE_instance = nullptr;
+             kve_fwTick(e);
+         }},
+        {"teardown", [](KVEInstance *e, uint32_t, uint32_t, uint32_t *) { kve_fwDestroy(e); }},
+    };
+    for (const Entry &entry : entries) {
+        kvetest::setLog().clear();
+        g_pKVE_instance = other.get();
+        entry.call(engine.get(), gainValue, peaks, &word);
+        ASSERT_FALSE(kvetest::setLog().empty()) << entry.what;
+        EXPECT_EQ(kvetest::setLog().back().atWork, engine.get()) << entry.what;
+    }
+}
+
 TEST(ModuleConstruction, ClassListingReportsTableEntries)
 {
     TestEngine engine;

@@ -14,7 +14,7 @@ namespace {
 
 int32_t logSet(ClassModule *m, uint32_t mask)
 {
-    setLog().push_back({m->objectId, mask});
+    setLog().push_back({m->objectId, mask, g_pKVE_instance});
     return KVE_OK;
 }
 

@@ -54,6 +54,7 @@ extern const uint32_t kTestClassCount;
 struct SetCall {
     uint32_t objectId;
     uint32_t mask;
+    KVEInstance *atWork; // the engine's instance at work during the call
 };
 std::vector<SetCall> &setLog();
 
