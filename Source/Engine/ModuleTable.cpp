@@ -3,11 +3,13 @@
 #include <iterator>
 
 #include "Engine/EngineInternal.h"
+#include "Modules/Standard/StandardClasses.h"
 
 extern "C" {
 
 // The closing null ends the table; it is not an entry.
 const ModClassDescriptor *const g_module_descriptor_table[] = {
+    &kve_modCopierClass.record,
     nullptr,
 };
 

@@ -1,0 +1,86 @@
+// The module kit: a class record is derived from one declarative description of the class (its instance struct
+// and typed variable list), so the count word, float mask and variable offsets are computed, never typed.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "kve/kve_engine.h"
+
+namespace kve::kit {
+
+// Variable types. Scalars are public (filled by construction arguments, 4 bytes apart from the header on);
+// arrays are private pointers the class constructor fills (8 bytes apart, 8-aligned, after the scalars).
+enum class Type : uint8_t { Int, UInt, Float, Fract32, IntArray, FloatArray, Fract32Array };
+
+constexpr bool isArray(Type t) { return t >= Type::IntArray; }
+constexpr bool isFloat(Type t) { return t == Type::Float || t == Type::FloatArray; }
+
+struct Variable {
+    uint32_t offset;
+    Type type;
+};
+
+// A variable of an instance struct: KVE_VARIABLE(CopierModule, gain, Float).
+#define KVE_VARIABLE(Struct, member, type) ::kve::kit::Variable{offsetof(Struct, member), ::kve::kit::Type::type}
+
+struct Functions {
+    KVEModuleConstructorFn constructor = nullptr; // null: the engine's generic constructor
+    KVEProcessFn process = nullptr;
+    KVEProcessFn bypass = IOMatchUpModule_Bypass;
+    KVESetFn set = nullptr;
+    KVESetFn get = nullptr;
+};
+
+template <size_t N> struct ClassRecord {
+    ModClassDescriptor record;
+    uint32_t offsets[N == 0 ? 1 : N];
+};
+
+// Stops constant evaluation (a compile error) when a description breaks the instance layout rule.
+inline void descriptionBreaksInstanceLayout() {}
+
+template <size_t N>
+constexpr ClassRecord<N> makeClass(uint32_t classId, const Functions &f, const std::array<Variable, N> &vars)
+{
+    ClassRecord<N> c{{f.constructor, classId, f.process, f.bypass, f.set, f.get, nullptr, 0, 0, 0}, {}};
+    uint32_t publicCount = 0;
+    uint32_t privateCount = 0;
+    for (size_t k = 0; k < N; ++k) {
+        if (isArray(vars[k].type))
+            ++privateCount;
+        else if (privateCount != 0)
+            descriptionBreaksInstanceLayout(); // scalars come before arrays
+        else
+            ++publicCount;
+        if (isFloat(vars[k].type))
+            c.record.floatMask |= 1u << k;
+        c.offsets[k] = vars[k].offset;
+    }
+    const uint32_t firstPrivate = (KVE_MODULE_HEADER_SIZE + 4 * publicCount + 7) & ~7u;
+    for (uint32_t k = 0; k < N; ++k) {
+        const uint32_t expected = k < publicCount ? KVE_MODULE_HEADER_SIZE + 4 * k : firstPrivate + 8 * (k - publicCount);
+        if (vars[k].offset != expected)
+            descriptionBreaksInstanceLayout(); // the instance struct does not match the engine's variable slots
+    }
+    c.record.countWord = publicCount | (privateCount << 16);
+    return c;
+}
+
+// Refuses wiring with fewer wires than the class's Process reads: -4, nothing built.
+inline bool requireWires(int32_t *status, uint32_t wireWord, uint32_t inputs, uint32_t outputs)
+{
+    if (*status != KVE_OK)
+        return false;
+    if (KVE_PACKED_INPUTS(wireWord) < inputs || KVE_PACKED_OUTPUTS(wireWord) < outputs) {
+        *status = KVE_E_ARG_COUNT;
+        return false;
+    }
+    return true;
+}
+
+inline GenericWire *wire(const ClassModule *m, uint32_t k) { return m->wires[k]; }
+inline uint32_t wireWords(const GenericWire *w) { return KVE_WIRE_CHANNELS(w->info1) * KVE_WIRE_BLOCK_SIZE(w->info2); }
+
+} // namespace kve::kit

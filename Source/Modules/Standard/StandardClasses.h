@@ -1,0 +1,8 @@
+// Class records of the standard module pack.
+#pragma once
+
+#include "Modules/ModuleKit.h"
+
+extern "C" {
+extern const kve::kit::ClassRecord<0> kve_modCopierClass;
+}
