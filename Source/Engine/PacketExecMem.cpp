@@ -24,25 +24,12 @@ int32_t kve_fwPacketExecuteArrayPrivate(KVEInstance *instance, const uint32_t *a
     if (key != nullptr)
         cipher.setKey(key);
     kve::ArrayStreamReader reader(array, words, key != nullptr ? &cipher : nullptr);
-    for (uint32_t offset = 0; offset < words;) {
-        uint32_t n = 0;
-        int32_t failure = reader.readPacket(buffer, bufferWords, &n);
-        if (failure == kve::kStreamEnd)
-            return KVE_OK;
-        if (failure == 0) {
-            const uint32_t opcode = KVE_PACKET_OPCODE(buffer[0]);
-            failure = kve_fwPacketProcess(instance);
-            if (failure == 0)
-                failure = kve::replyFailure(opcode, buffer);
-        }
-        if (failure != 0) {
-            if (errorOffset != nullptr)
-                *errorOffset = offset;
-            return failure;
-        }
-        offset += n - 1;
-    }
-    return KVE_OK;
+    uint32_t failedAt = 0;
+    const int32_t status = kve::runPackets(
+        reader, buffer, bufferWords, words, [instance] { return kve_fwPacketProcess(instance); }, &failedAt);
+    if (status != KVE_OK && errorOffset != nullptr)
+        *errorOffset = failedAt;
+    return status;
 }
 
 int32_t kve_fwPacketExecuteArray(KVEInstance *instance, const uint32_t *array, uint32_t words,

@@ -81,6 +81,34 @@ LayoutCipher &processCipher();
 // creation report their status in word 2, behind the new object's id.
 int32_t replyFailure(uint32_t opcode, const uint32_t *reply);
 
+// Reads stored packets into `buffer` and hands each to `run` (which answers it in place and returns 0 or a
+// rejection) until the stream ends or `limit` stored words are consumed; stops at the first failure of reading,
+// running or the reply, and returns it with the failing packet's stored-word offset in *failedAt. Returns 0 when
+// the stream ran to its end.
+template <typename Run>
+int32_t runPackets(StreamReader &reader, uint32_t *buffer, uint32_t capacity, uint64_t limit, Run run,
+                   uint32_t *failedAt)
+{
+    for (uint32_t offset = 0; offset < limit;) {
+        uint32_t n = 0;
+        int32_t failure = reader.readPacket(buffer, capacity, &n);
+        if (failure == kStreamEnd)
+            return 0;
+        if (failure == 0) {
+            const uint32_t opcode = buffer[0] & 0xFFu;
+            failure = run();
+            if (failure == 0)
+                failure = replyFailure(opcode, buffer);
+        }
+        if (failure != 0) {
+            *failedAt = offset;
+            return failure;
+        }
+        offset += n - 1;
+    }
+    return 0;
+}
+
 // Keeps the packet-buffer registration of the caller across a load that registers its own buffer.
 class PacketBufferScope {
 public:

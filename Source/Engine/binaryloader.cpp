@@ -21,26 +21,8 @@ int32_t BinaryLoadPrivate(const char *path, uint32_t *errorOffset, const char *k
     uint32_t buffer[KVE_LOADER_BUFFER_WORDS];
     kve::PacketBufferScope registration(buffer, KVE_LOADER_BUFFER_WORDS);
 
-    int32_t status = KVE_OK;
-    for (uint32_t offset = 0;;) {
-        uint32_t n = 0;
-        const int32_t read = reader.readPacket(buffer, KVE_LOADER_BUFFER_WORDS, &n);
-        if (read == kve::kStreamEnd)
-            break;
-        int32_t failure = read;
-        if (failure == 0) {
-            const uint32_t opcode = KVE_PACKET_OPCODE(buffer[0]);
-            failure = kve_pltPacketProcess();
-            if (failure == 0)
-                failure = kve::replyFailure(opcode, buffer);
-        }
-        if (failure != 0) {
-            offsetOut = offset;
-            status = failure;
-            break;
-        }
-        offset += n - 1;
-    }
+    const int32_t status = kve::runPackets(
+        reader, buffer, KVE_LOADER_BUFFER_WORDS, UINT64_MAX, [] { return kve_pltPacketProcess(); }, &offsetOut);
     std::fclose(f);
     return status;
 }

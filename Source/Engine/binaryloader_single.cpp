@@ -62,28 +62,13 @@ int32_t BinaryLoadSinglePrivate(KVEInstance *instance, const char *path, uint32_
     uint32_t buffer[KVE_LOADER_BUFFER_WORDS];
     kve::PacketBufferScope registration(buffer, KVE_LOADER_BUFFER_WORDS);
 
-    int32_t status = KVE_OK;
-    uint32_t offset = 0;
-    while (offset < static_cast<uint64_t>(words)) {
-        uint32_t n = 0;
-        const int32_t read = reader.readPacket(buffer, KVE_LOADER_BUFFER_WORDS, &n);
-        if (read == kve::kStreamEnd)
-            break;
-        int32_t failure = read;
-        if (failure == 0) {
-            const uint32_t opcode = KVE_PACKET_OPCODE(buffer[0]);
-            failure = kve_fwPacketProcess(instance);
-            if (failure == 0)
-                failure = kve::replyFailure(opcode, buffer);
-        }
-        if (failure != 0) {
-            std::fprintf(stderr, "BinaryLoadSingle %s: error %d at offset %d\n", path, failure,
-                         static_cast<int>(offset));
-            offsetOut = offset;
-            status = failure;
-            break;
-        }
-        offset += n - 1;
+    uint32_t failedAt = 0;
+    const int32_t status = kve::runPackets(
+        reader, buffer, KVE_LOADER_BUFFER_WORDS, static_cast<uint64_t>(words),
+        [instance] { return kve_fwPacketProcess(instance); }, &failedAt);
+    if (status != KVE_OK) {
+        std::fprintf(stderr, "BinaryLoadSingle %s: error %d at offset %d\n", path, status, static_cast<int>(failedAt));
+        offsetOut = failedAt;
     }
     std::fclose(f);
     std::fprintf(stderr, "BinaryLoadSingle %s: leave success\n", path);
