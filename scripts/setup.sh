@@ -4,7 +4,9 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsimde-dev
+  libsimde-dev libsndfile1-dev
+  clang libclang-rt-14-dev
+  python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -10,3 +10,4 @@ cmake --build build/asan -j "$jobs"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVE_BUILD_TESTS=OFF >/dev/null
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/asan --output-on-failure -j "$jobs"
+bash scripts/tsan.sh

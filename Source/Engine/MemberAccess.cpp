@@ -3,7 +3,8 @@
 // Hosts and packets are untrusted: every access stays inside the object it names. A single word without the
 // dereference flag stays inside its field (a variable's 8-byte room); an access through a pointer member needs a
 // data pointer (a wire's buffer, a module's private array or its free pointer word) and stays inside the wire's
-// buffer or the engine heaps. The engine's own links and class records cannot be overwritten as raw values.
+// buffer or the engine heaps, away from the engine's own records. The engine's links and class records cannot be
+// overwritten as raw values, and no pointer can be aimed at them.
 #include <cstring>
 
 #include "Engine/EngineInternal.h"
@@ -122,8 +123,46 @@ void *storedPointer(const Member &m)
 
 bool isWireBuffer(const Member &m) { return m.module == nullptr && kve::isWire(m.object) && m.index == kWireBufferMember; }
 
-// The words [p + offset, p + offset + count) that an access through a pointer member may touch.
-int32_t followPointer(KVEInstance *in, const Member &m, uint32_t offset, uint32_t count, uint32_t **out)
+// True when [p, p + words) overlaps what the engine itself relies on: object headers, links and slot arrays, a
+// module's private pointers and wire array, the lookup table. Public module variables stay reachable: modules
+// that drive other modules hold pointers to them.
+bool touchesEngineRecords(const KVEInstance *in, const void *p, uint64_t words)
+{
+    const auto first = reinterpret_cast<uintptr_t>(p);
+    const uint64_t last = first + (words == 0 ? 1 : words * 4); // an empty range still names its first word
+    auto overlaps = [&](const void *start, uint64_t bytes) {
+        const auto a = reinterpret_cast<uintptr_t>(start);
+        return first < a + bytes && a < last;
+    };
+    if (in->lookupTable != nullptr && overlaps(in->lookupTable, (in->lookupSize + 101ull) * sizeof(KVEObject *)))
+        return true;
+    for (const KVEObject *o = in->firstObject; o != nullptr; o = o->next) {
+        const uint32_t cls = kve::classIdOf(o);
+        if (kve::isModuleClass(cls)) {
+            const auto *m = reinterpret_cast<const ClassModule *>(o);
+            const uint32_t publicEnd = KVE_MODULE_HEADER_SIZE + 4 * kve_ClassPublicCount(m->classRecord);
+            const uint64_t recordEnd = KVE_MODULE_HEADER_SIZE + 8ull * kve_ClassVariableCount(m->classRecord) +
+                                       8ull * kve::moduleWireCount(m);
+            if (overlaps(o, KVE_MODULE_HEADER_SIZE) ||
+                overlaps(reinterpret_cast<const char *>(o) + publicEnd, recordEnd - publicEnd))
+                return true;
+        } else if (kve::isWireClass(cls)) {
+            if (overlaps(o, KVE_WIRE_HEADER_SIZE))
+                return true;
+        } else if (overlaps(o, cls == KVE_CLASS_LAYOUT ? KVE_LAYOUT_HEADER_SIZE +
+                                                           8ull * reinterpret_cast<const ClassLayout *>(o)->capacity
+                                                     : sizeof(KVEObject))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The words [p + offset, p + offset + count) that an access through a pointer member may touch; a write never
+// reaches the engine's records.
+enum class Access { Read, Write };
+int32_t followPointer(KVEInstance *in, const Member &m, uint32_t offset, uint32_t count, Access access,
+                      uint32_t **out)
 {
     if (m.kind != Kind::DataPointer)
         return KVE_E_MEMBER_INDEX;
@@ -134,7 +173,8 @@ int32_t followPointer(KVEInstance *in, const Member &m, uint32_t offset, uint32_
     if (isWireBuffer(m)) {
         if (end > kve::wireWords(kve::asWire(m.object)))
             return KVE_E_BAD_ARGUMENT;
-    } else if (!kve::rangeInHeaps(in, p, end)) {
+    } else if (!kve::rangeInHeaps(in, p, end) ||
+               (access == Access::Write && touchesEngineRecords(in, p + offset, count))) {
         return KVE_E_BAD_ARGUMENT;
     }
     *out = p + offset;
@@ -142,13 +182,13 @@ int32_t followPointer(KVEInstance *in, const Member &m, uint32_t offset, uint32_
 }
 
 // The word a single-word operation reads or writes: in the field itself, or through it with the flag.
-int32_t singleWord(KVEInstance *in, uint32_t address, uint32_t index, Member &m, uint32_t **word)
+int32_t singleWord(KVEInstance *in, uint32_t address, uint32_t index, Access access, Member &m, uint32_t **word)
 {
     const int32_t status = decode(in, address, m);
     if (status != KVE_OK)
         return status;
     if ((address & KVE_MEMBER_DEREF) != 0)
-        return followPointer(in, m, index, 1, word);
+        return followPointer(in, m, index, 1, access, word);
     if (index >= m.roomWords)
         return KVE_E_BAD_ARGUMENT;
     *word = reinterpret_cast<uint32_t *>(m.field) + index;
@@ -187,7 +227,7 @@ int32_t checkRawWrite(KVEInstance *in, const Member &m, uint32_t value)
 int32_t writeSingle(KVEInstance *in, uint32_t address, uint32_t value, uint32_t index, Member &m)
 {
     uint32_t *word = nullptr;
-    int32_t status = singleWord(in, address, index, m, &word);
+    int32_t status = singleWord(in, address, index, Access::Write, m, &word);
     if (status == KVE_OK && (address & KVE_MEMBER_DEREF) == 0)
         status = checkRawWrite(in, m, value);
     if (status != KVE_OK)
@@ -196,10 +236,11 @@ int32_t writeSingle(KVEInstance *in, uint32_t address, uint32_t value, uint32_t 
     return KVE_OK;
 }
 
-int32_t arrayWords(KVEInstance *in, uint32_t address, uint32_t offset, uint32_t count, Member &m, uint32_t **words)
+int32_t arrayWords(KVEInstance *in, uint32_t address, uint32_t offset, uint32_t count, Access access, Member &m,
+                   uint32_t **words)
 {
     const int32_t status = decode(in, address, m);
-    return status != KVE_OK ? status : followPointer(in, m, offset, count, words);
+    return status != KVE_OK ? status : followPointer(in, m, offset, count, access, words);
 }
 
 // Multi-word read; with a Get mask the owning module's Get runs after the checks and before the copy.
@@ -208,7 +249,7 @@ int32_t readArray(KVEInstance *in, uint32_t address, uint32_t offset, uint32_t c
 {
     Member m;
     uint32_t *words = nullptr;
-    const int32_t status = arrayWords(in, address, offset, count, m, &words);
+    const int32_t status = arrayWords(in, address, offset, count, Access::Read, m, &words);
     if (status != KVE_OK)
         return status;
     if (getMask != nullptr && m.module != nullptr)
@@ -224,7 +265,7 @@ int32_t writeArray(KVEInstance *in, uint32_t address, uint32_t offset, uint32_t 
 {
     Member m;
     uint32_t *words = nullptr;
-    const int32_t status = arrayWords(in, address, offset, count, m, &words);
+    const int32_t status = arrayWords(in, address, offset, count, Access::Write, m, &words);
     if (status != KVE_OK)
         return status;
     if (count > 0)
@@ -272,7 +313,7 @@ uint32_t kve_fwFetchValue(KVEInstance *instance, uint32_t address, int32_t *stat
 {
     Member m;
     uint32_t *word = nullptr;
-    *status = singleWord(instance, address, index, m, &word);
+    *status = singleWord(instance, address, index, Access::Read, m, &word);
     return *status == KVE_OK ? *word : 0;
 }
 
@@ -282,7 +323,7 @@ uint32_t kve_fwGetCallFetchValue(KVEInstance *instance, uint32_t address, uint32
     g_pKVE_instance = instance;
     Member m;
     uint32_t *word = nullptr;
-    *status = singleWord(instance, address, index, m, &word);
+    *status = singleWord(instance, address, index, Access::Read, m, &word);
     if (*status != KVE_OK)
         return 0;
     if (m.module != nullptr)
@@ -352,10 +393,16 @@ int32_t kve_fwSetPointer(KVEInstance *instance, uint32_t destAddress, uint32_t s
             return KVE_E_MEMBER_INDEX;
         base = static_cast<char *>(storedPointer(src));
     }
-    // The new pointer must lead into the heaps, with a whole block's room when it becomes a wire's buffer.
-    char *target = base + static_cast<uint64_t>(offset) * 4u;
+    // The new pointer must lead into the heaps; a wire's buffer needs a whole block there, clear of the engine's
+    // records, because modules write it every block. Other pointers may name objects: writes through them are
+    // checked when they happen.
+    if (base == nullptr)
+        return KVE_E_BAD_ARGUMENT;
+    const auto *target =
+        reinterpret_cast<const char *>(reinterpret_cast<uintptr_t>(base) + static_cast<uint64_t>(offset) * 4u);
     const uint64_t needWords = isWireBuffer(dst) ? kve::wireWords(kve::asWire(dst.object)) : 0;
-    if (base == nullptr || !kve::rangeInHeaps(instance, target, needWords))
+    if (!kve::rangeInHeaps(instance, target, needWords) ||
+        (isWireBuffer(dst) && touchesEngineRecords(instance, target, needWords)))
         return KVE_E_BAD_ARGUMENT;
     std::memcpy(dst.field, &target, sizeof target);
     return KVE_OK;

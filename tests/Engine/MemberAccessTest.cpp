@@ -230,11 +230,27 @@ TEST_F(MemberAccess, PointersAreSetIntoTheHeapsAndReadBackAsObjectIds)
         {"into a scalar", addr(3, 8), addr(4, 0), 0, KVE_E_MEMBER_INDEX},
         {"into the wire array", addr(3, 4), addr(4, 0), 0, KVE_E_MEMBER_INDEX},
         {"a null source pointer", addr(3, 3), addr(failing_->objectId, 3, true), 0, KVE_E_BAD_ARGUMENT},
+        {"a null source pointer with an offset", addr(3, 3), addr(failing_->objectId, 3, true), 5, KVE_E_BAD_ARGUMENT},
+        {"a wire buffer over its own header", addr(1, 3), addr(1, 0), 0, KVE_E_BAD_ARGUMENT},
+        {"a wire buffer over a module", addr(1, 3), addr(3, 0), 0, KVE_E_BAD_ARGUMENT},
         {"far past the heaps", addr(3, 3), addr(2, 3, true), 0x40000000u, KVE_E_BAD_ARGUMENT},
         {"unknown source", addr(3, 3), addr(70, 0), 0, KVE_E_END_OF_LIST},
     };
     for (const Case &c : refused)
         EXPECT_EQ(kve_fwSetPointer(e(), c.dest, c.src, c.offset), c.status) << c.what;
+
+    // A pointer may name an object, but nothing is written through it into the engine's records; a module's
+    // public variables stay reachable for modules that drive others.
+    ASSERT_EQ(kve_fwSetPointer(e(), addr(3, 3), addr(4, 0), 0), KVE_OK);
+    EXPECT_EQ(kve_fwSetValue(e(), addr(3, 3, true), 0x41414141u, 2, 0), KVE_E_BAD_ARGUMENT);
+    const uint32_t junk[4] = {1, 2, 3, 4};
+    EXPECT_EQ(kve_fwSetValues(e(), addr(3, 3), 0, 4, junk, 0), KVE_E_BAD_ARGUMENT);
+    EXPECT_EQ(layout_->classRecord, &LayoutClass_Descriptor);
+    EXPECT_EQ(kve_fwFetchValue(e(), addr(3, 3, true), &status, 8), 3u) << "reading stays allowed: the divider";
+    ASSERT_EQ(kve_fwSetPointer(e(), addr(3, 3), addr(3, 8), 0), KVE_OK);
+    EXPECT_EQ(kve_fwSetValue(e(), addr(3, 3, true), bitsOf(0.75f), 0, 0), KVE_OK);
+    EXPECT_EQ(gain()->gain, 0.75f);
+    EXPECT_EQ(kve_fwSetValue(e(), addr(3, 3, true), 0, 2, 0), KVE_E_BAD_ARGUMENT) << "the private array pointer";
 
     EXPECT_EQ(kve_fwDerefPointer(e(), addr(failing_->objectId, 3), &status), 0u) << "null pointer";
     EXPECT_EQ(status, KVE_OK);
