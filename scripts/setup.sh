@@ -6,7 +6,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsimde-dev libsndfile1-dev
   clang libclang-rt-14-dev
-  python3
+  g++-aarch64-linux-gnu qemu-user
+  python3 python3-numpy python3-scipy
 )
 missing=()
 for p in "${packages[@]}"; do

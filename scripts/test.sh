@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds every test with AddressSanitizer and UndefinedBehaviorSanitizer and runs them through CTest; also builds
-# the optimised library, benchmarks and tools so that they keep compiling.
+# Builds every test with AddressSanitizer and UndefinedBehaviorSanitizer and runs them through CTest; runs the
+# thread test under ThreadSanitizer and the unit tests on AArch64 under qemu-user; also builds the optimised
+# library, benchmarks and tools so that they keep compiling.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -9,5 +10,6 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVE_SANITIZE=ON -DK
 cmake --build build/asan -j "$jobs"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVE_BUILD_TESTS=OFF >/dev/null
 cmake --build build/release -j "$jobs"
-ctest --test-dir build/asan --output-on-failure -j "$jobs"
 bash scripts/tsan.sh
+bash scripts/aarch64.sh
+ctest --test-dir build/asan --output-on-failure -j "$jobs"

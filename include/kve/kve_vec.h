@@ -8,6 +8,9 @@
 #include <stdint.h>
 
 #include "kve_types.h"
+#include "kve_vec_arith.h"
+#include "kve_vec_math.h"
+#include "kve_vec_smooth.h"
 
 #ifdef __cplusplus
 extern "C" {
