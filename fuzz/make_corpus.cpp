@@ -1,0 +1,153 @@
+// Writes the seed corpora of the fuzz targets: a few valid packets and layout streams, built with the packet
+// builder against the "stereo-copy" example layout the fuzzed engine holds (wires 1 and 2 bound to input pin 0 and
+// output pin 0, Copier 3, layout 4). Rerunning it rewrites the same files: make_corpus DIR writes DIR/<target>/.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Engine/LayoutCipher.h"
+#include "kve/kve_engine.h"
+#include "kve/kve_packet.h"
+#include "layouts/ExampleLayouts.h"
+#include "layouts/LayoutOutput.h"
+#include "packets/PacketBuilder.h"
+
+namespace {
+
+using kvepackets::bits;
+using kvepackets::LayoutStream;
+using kvepackets::packet;
+
+constexpr uint32_t kInputWire = 1, kOutputWire = 2, kCopier = 3, kLayout = 4;
+constexpr uint32_t kCopierClassId = 0xBEEF0860u;
+
+// A wire's sample buffer, followed through its pointer member.
+constexpr uint32_t samples(uint32_t wire) { return KVE_MEMBER_ADDRESS(wire, 3) | KVE_MEMBER_DEREF; }
+
+// The packet followed by spare words, for opcodes whose reply is longer than their request.
+std::vector<uint32_t> withRoom(std::vector<uint32_t> p, size_t spare)
+{
+    p.resize(p.size() + spare, 0);
+    return p;
+}
+
+struct Seed {
+    std::string name;
+    std::vector<uint32_t> words;
+};
+
+std::vector<Seed> packetSeeds()
+{
+    LayoutStream embedded;
+    const uint32_t wire = embedded.wire(1, 16);
+    embedded.setValue(samples(wire), bits(0.5f), 3);
+
+    std::vector<uint32_t> pumpBlock = {0, samples(kInputWire), 0, samples(kOutputWire), 0, 4, 4};
+    for (uint32_t i = 0; i < 4; ++i)
+        pumpBlock.push_back(bits(0.25f * static_cast<float>(i)));
+    std::vector<uint32_t> executeArray = {static_cast<uint32_t>(embedded.words().size())};
+    executeArray.insert(executeArray.end(), embedded.words().begin(), embedded.words().end());
+
+    return {
+        {"set-call", packet(1, {kCopier, KVE_MASK_ALL})},
+        {"get-call", packet(2, {kCopier, KVE_MASK_ALL})},
+        {"class-type", withRoom(packet(4, {kCopier}), 1)},
+        {"pin-type", withRoom(packet(5, {kvepackets::inputPin(0)}), 8)},
+        {"create-wire", packet(6, {bits(48000.0f), kvepackets::wireInfo1(2), 32, 0})},
+        {"bind", packet(7, {kOutputWire, kvepackets::outputPin(0)})},
+        {"fetch-value", packet(8, {samples(kInputWire), 5})},
+        {"set-value", packet(9, {samples(kInputWire), bits(-0.5f), 5})},
+        {"heap-size", withRoom(packet(11, {}), 7)},
+        {"destroy", packet(12, {})},
+        {"class-info", withRoom(packet(14, {0}), 2)},
+        {"create-copier", packet(15, {kCopierClassId, 0x101, 0, kOutputWire, kInputWire})},
+        {"create-layout", packet(16, {2, 3})},
+        {"module-state", packet(19, {kCopier, KVE_STATE_BYPASSED})},
+        {"pump-module", packet(21, {kCopier})},
+        {"pump-layout", withRoom(packet(22, {kLayout}), 2)},
+        {"first-object", withRoom(packet(23, {}), 3)},
+        {"next-object", withRoom(packet(24, {kInputWire}), 2)},
+        {"first-io", withRoom(packet(25, {}), 10)},
+        {"start", packet(27, {})},
+        {"fetch-values", withRoom(packet(29, {samples(kInputWire), 2, 4}), 4)},
+        {"set-values", packet(30, {samples(kInputWire), 60, 4, 1, 2, 3, 4})},
+        {"target-info", withRoom(packet(41, {}), 12)},
+        {"add-modules", packet(47, {kLayout, 0, kCopier})},
+        {"pump-block", packet(58, pumpBlock)},
+        {"set-pointer", packet(77, {KVE_MEMBER_ADDRESS(kCopier, 3), samples(kOutputWire), 1})},
+        {"wire-type", withRoom(packet(85, {kOutputWire}), 5)},
+        {"renumber", packet(86, {kCopier, 30000})},
+        {"stop-destroy", packet(93, {})},
+        {"echo", packet(111, {0xAB, 2, 0x0000FFFFu, 0x12345678u})},
+        {"execute-array", packet(112, executeArray)},
+    };
+}
+
+std::vector<Seed> arraySeeds()
+{
+    const std::vector<uint32_t> copy = kvelayouts::findExampleLayout("stereo-copy")->build({}).words();
+
+    // A module of a class the table does not hold, after two wires: the load stops at the third packet.
+    LayoutStream missingClass;
+    const uint32_t a = missingClass.wire(2, 32);
+    const uint32_t b = missingClass.wire(2, 32);
+    missingClass.module(0xBEEFF0F0u, 0x101, {a, b});
+    missingClass.bind(a, kvepackets::inputPin(0));
+
+    // A zero word ends the stream; the packets after it never run.
+    LayoutStream stopped;
+    stopped.lookupTable(8);
+    stopped.wire(1, 8);
+    std::vector<uint32_t> stoppedWords = stopped.words();
+    stoppedWords.push_back(0);
+    stoppedWords.insert(stoppedWords.end(), copy.begin(), copy.end());
+
+    // Values written into a wire, and a small array run from inside a packet.
+    LayoutStream values;
+    const uint32_t w = values.wire(2, 8);
+    values.setValue(samples(w), bits(1.0f), 15);
+    values.add(30, {samples(w), 0, 3, bits(0.1f), bits(0.2f), bits(0.3f)});
+    std::vector<uint32_t> executeArray = {static_cast<uint32_t>(copy.size())};
+    executeArray.insert(executeArray.end(), copy.begin(), copy.end());
+    values.add(112, executeArray);
+
+    // A stored packet whose length field is longer than any loader buffer.
+    std::vector<uint32_t> tooLong = {KVE_PACKET_WORD0(111, 300), 0, 297};
+    tooLong.resize(299, 0x5A5A5A5Au);
+
+    return {
+        {"stereo-copy", copy},
+        {"stereo-copy-enciphered", kvepackets::encipher(copy, kve::kLibraryLayoutKey)},
+        {"missing-class", missingClass.words()},
+        {"zero-word-ends", stoppedWords},
+        {"values-and-embedded-array", values.words()},
+        {"packet-too-long", tooLong},
+    };
+}
+
+bool writeSeeds(const std::filesystem::path &dir, const std::vector<Seed> &seeds)
+{
+    std::filesystem::create_directories(dir);
+    for (const Seed &s : seeds) {
+        if (!kvelayouts::writeLayoutFile((dir / s.name).string(), s.words)) {
+            std::fprintf(stderr, "make_corpus: cannot write %s\n", (dir / s.name).c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_corpus CORPUS_DIR\n");
+        return 2;
+    }
+    const std::filesystem::path root = argv[1];
+    return writeSeeds(root / "packet_fuzzer", packetSeeds()) && writeSeeds(root / "array_fuzzer", arraySeeds())
+               ? 0
+               : 1;
+}
