@@ -9,6 +9,9 @@
 
 #include "kve_types.h"
 #include "kve_vec_arith.h"
+#include "kve_vec_biquad.h"
+#include "kve_vec_biquad_fixed.h"
+#include "kve_vec_fir.h"
 #include "kve_vec_math.h"
 #include "kve_vec_smooth.h"
 

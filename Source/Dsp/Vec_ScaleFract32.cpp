@@ -1,0 +1,12 @@
+#include "Dsp/Elementwise.h"
+#include "Dsp/Fract32.h"
+#include "kve/kve_vec.h"
+
+// dst = src x gain x 2^postShift: the Fract32 product, shifted right arithmetically for a negative postShift, left
+// with saturation for a positive one. Only the low 16 bits of postShift count.
+extern "C" void kve_vecScaleFract32(const Fract32 *src, int32_t srcInc, Fract32 *dst, int32_t dstInc, Fract32 gain,
+                                    int32_t postShift, int32_t n)
+{
+    kve_map1x1(src, srcInc, dst, dstInc, n,
+               [=](Fract32 x) { return kve_shiftProductFract32(kve_mulFract32(x, gain), postShift); });
+}
