@@ -4,6 +4,8 @@
 // the copy. The contiguous kernels run on one channel.
 #include <benchmark/benchmark.h>
 
+#include "BenchReport.h"
+
 #include <cstdint>
 #include <type_traits>
 #include <vector>
@@ -11,17 +13,6 @@
 #include "kve/kve_vec.h"
 
 namespace {
-
-// Counts the samples and adds two counters: the time per sample and the multiple of real time for one 48 kHz
-// channel (a plain ratio, though the console labels every rate "/s").
-void reportPerSample(benchmark::State &state, int64_t samplesPerIteration)
-{
-    const auto samples = static_cast<double>(state.iterations()) * static_cast<double>(samplesPerIteration);
-    state.SetItemsProcessed(static_cast<int64_t>(samples));
-    state.counters["time_per_sample"] =
-        benchmark::Counter(samples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["realtime_x_48k"] = benchmark::Counter(samples / 48000.0, benchmark::Counter::kIsRate);
-}
 
 // The block shape of a run: range(0) channels, range(1) frames.
 struct Block {

@@ -2,23 +2,14 @@
 // reported as ns per sample and as multiples of real time for one 48 kHz channel.
 #include <benchmark/benchmark.h>
 
+#include "BenchReport.h"
+
 #include <cstdint>
 #include <vector>
 
 #include "kve/kve_vec.h"
 
 namespace {
-
-// Counts the samples and adds two counters: the time per sample (printed with its unit, ns or ps) and the multiple
-// of real time for one 48 kHz channel (a plain ratio, though the console labels every rate "/s").
-void reportPerSample(benchmark::State &state, int32_t n)
-{
-    const auto samples = static_cast<double>(state.iterations()) * n;
-    state.SetItemsProcessed(static_cast<int64_t>(samples));
-    state.counters["time_per_sample"] =
-        benchmark::Counter(samples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["realtime_x_48k"] = benchmark::Counter(samples / 48000.0, benchmark::Counter::kIsRate);
-}
 
 // Levels from about -100 dB to full scale, both signs.
 std::vector<float> levels(int32_t n)

@@ -13,6 +13,21 @@
 #include <cstddef>
 #include <cstdint>
 
+// Calls step() n times, four calls per loop iteration.
+template <typename Step> static inline void kve_inOrderByFours(int32_t n, Step step)
+{
+    int32_t i = 0;
+    for (; n - i >= 4; i += 4) {
+        step();
+        step();
+        step();
+        step();
+    }
+    for (; i < n; ++i) {
+        step();
+    }
+}
+
 // dst = op(x), strided.
 template <typename X, typename D, typename Op>
 static inline void kve_stridedMap1x1(const X *x, ptrdiff_t xInc, D *dst, ptrdiff_t dstInc, int32_t n, Op op)
@@ -24,16 +39,7 @@ static inline void kve_stridedMap1x1(const X *x, ptrdiff_t xInc, D *dst, ptrdiff
         xi += xInc;
         di += dstInc;
     };
-    int32_t i = 0;
-    for (; n - i >= 4; i += 4) {
-        sample();
-        sample();
-        sample();
-        sample();
-    }
-    for (; i < n; ++i) {
-        sample();
-    }
+    kve_inOrderByFours(n, sample);
 }
 
 // dst = op(a, b), strided.
@@ -50,16 +56,7 @@ static inline void kve_stridedMap2x1(const A *a, ptrdiff_t aInc, const B *b, ptr
         bi += bInc;
         di += dstInc;
     };
-    int32_t i = 0;
-    for (; n - i >= 4; i += 4) {
-        sample();
-        sample();
-        sample();
-        sample();
-    }
-    for (; i < n; ++i) {
-        sample();
-    }
+    kve_inOrderByFours(n, sample);
 }
 
 // dst = op(a, b, c), strided.
@@ -78,16 +75,7 @@ static inline void kve_stridedMap3x1(const A *a, ptrdiff_t aInc, const B *b, ptr
         ci += cInc;
         di += dstInc;
     };
-    int32_t i = 0;
-    for (; n - i >= 4; i += 4) {
-        sample();
-        sample();
-        sample();
-        sample();
-    }
-    for (; i < n; ++i) {
-        sample();
-    }
+    kve_inOrderByFours(n, sample);
 }
 
 // dst = op(x, dst), strided: the output is read and written.
@@ -101,16 +89,7 @@ static inline void kve_stridedAccumulate1x1(const X *x, ptrdiff_t xInc, D *dst, 
         xi += xInc;
         di += dstInc;
     };
-    int32_t i = 0;
-    for (; n - i >= 4; i += 4) {
-        sample();
-        sample();
-        sample();
-        sample();
-    }
-    for (; i < n; ++i) {
-        sample();
-    }
+    kve_inOrderByFours(n, sample);
 }
 
 // dst = op(x).

@@ -56,3 +56,32 @@ static inline int32_t kve_copyWordBlocks16(const uint32_t *s, uint32_t *d, int32
     }
     return i;
 }
+
+// dst = op(a, b) over contiguous floats: 16 samples per iteration in four registers, then blocks of four, then the
+// tail one by one with the same operation on single floats.
+template <typename VectorOp, typename ScalarOp>
+static inline void kve_contiguous2x1F32(const float *a, const float *b, float *dst, int32_t n, VectorOp vop,
+                                        ScalarOp op)
+{
+    int32_t i = 0;
+    for (; n - i >= 16; i += 16) {
+        const float32x4_t a0 = vld1q_f32(a + i);
+        const float32x4_t a1 = vld1q_f32(a + i + 4);
+        const float32x4_t a2 = vld1q_f32(a + i + 8);
+        const float32x4_t a3 = vld1q_f32(a + i + 12);
+        const float32x4_t b0 = vld1q_f32(b + i);
+        const float32x4_t b1 = vld1q_f32(b + i + 4);
+        const float32x4_t b2 = vld1q_f32(b + i + 8);
+        const float32x4_t b3 = vld1q_f32(b + i + 12);
+        vst1q_f32(dst + i, vop(a0, b0));
+        vst1q_f32(dst + i + 4, vop(a1, b1));
+        vst1q_f32(dst + i + 8, vop(a2, b2));
+        vst1q_f32(dst + i + 12, vop(a3, b3));
+    }
+    for (; n - i >= 4; i += 4) {
+        vst1q_f32(dst + i, vop(vld1q_f32(a + i), vld1q_f32(b + i)));
+    }
+    for (; i < n; ++i) {
+        dst[i] = op(a[i], b[i]);
+    }
+}
