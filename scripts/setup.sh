@@ -5,6 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsimde-dev libsndfile1-dev
+  libliquid-dev
   clang libclang-rt-14-dev
   g++-aarch64-linux-gnu qemu-user
   python3 python3-numpy python3-scipy

@@ -168,7 +168,7 @@ TEST(FloatClipKernel, TreatsNaNAndZerosAlikeInBlocksAndTail)
         EXPECT_EQ(bitsOf(bounded[i]), bitsOf(src[i])) << i;
 }
 
-TEST(FloatSoftClipKernel, FollowsTheCurveOfThePart)
+TEST(FloatSoftClipKernel, FollowsTheSoftClipCurve)
 {
     const float src[] = {0.25f, 0.5f, 1.0f, -1.0f, -0.25f, 0.0f, 3.0f};
     const float expected[] = {0.25f, 0.5f, 0.75f, -0.75f, -0.25f, 0.0f, 0.5f + 0.5f * 2.5f / 3.0f};

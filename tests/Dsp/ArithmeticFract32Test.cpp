@@ -133,7 +133,7 @@ TEST(Fract32ProductKernel, MatchesTheExactProductOverRandomWords)
     }
 }
 
-// Decided over the Part, which wraps this sum: the multiply-add saturates like every other Fract32 sum.
+// The multiply-add saturates like every other Fract32 sum (a wrapped sum would flip full scale to minus full scale).
 TEST(Fract32MultiplyAddKernel, SaturatesItsSum)
 {
     const struct {
@@ -387,7 +387,7 @@ TEST(Fract32SoftClipKernel, PassesSmallSamplesAndMinusOne)
         EXPECT_EQ(out[i], src[i]);
 }
 
-// The float curve t + (L - t)(|x| - t)/(|x| + L - 2t) of the Part, at threshold 0.5 and limit 1 - ulp: 0.5 gives 0.5,
+// The float curve t + (L - t)(|x| - t)/(|x| + L - 2t), at threshold 0.5 and limit 1 - ulp: 0.5 gives 0.5,
 // 1.0 gives 0.75, -1.0 gives -0.75, to within the half-scale rounding.
 TEST(Fract32SoftClipKernel, FollowsTheSoftClipCurve)
 {
@@ -403,7 +403,7 @@ TEST(Fract32SoftClipKernel, FollowsTheSoftClipCurve)
         EXPECT_NEAR(out / 2147483648.0, c.expected, 1e-7) << c.x;
     }
     // Over random thresholds, limits and samples, against the curve in double precision, wherever the denominator
-    // |x| + L - 2t stays below full scale (beyond, the Part holds it at 1.0 and the output rises to the limit).
+    // |x| + L - 2t stays below full scale (beyond, the denominator is held at 1.0 and the output rises to the limit).
     Words words(37);
     for (int i = 0; i < 20000; ++i) {
         const int32_t th = static_cast<int32_t>(words.rng()() % 0x7F000000u);
@@ -442,7 +442,7 @@ TEST(Fract32SoftClipKernel, NeverExceedsTheLimit)
     }
 }
 
-TEST(Fract32SoftClipKernel, MatchesTheStepsOfThePartForAnyParameters)
+TEST(Fract32SoftClipKernel, MatchesItsStepByStepModelForAnyParameters)
 {
     Words words(43);
     for (int i = 0; i < 100000; ++i) {
