@@ -141,8 +141,9 @@ bool touchesEngineRecords(const KVEInstance *in, const void *p, uint64_t words)
         if (kve::isModuleClass(cls)) {
             const auto *m = reinterpret_cast<const ClassModule *>(o);
             const uint32_t publicEnd = KVE_MODULE_HEADER_SIZE + 4 * kve_ClassPublicCount(m->classRecord);
+            const uint32_t *hidden = kve_fwModuleHiddenWords(const_cast<ClassModule *>(m));
             const uint64_t recordEnd = KVE_MODULE_HEADER_SIZE + 8ull * kve_ClassVariableCount(m->classRecord) +
-                                       8ull * kve::moduleWireCount(m);
+                                       8ull * kve::moduleWireCount(m) + (hidden != nullptr ? 4ull * (hidden[-1] + 1) : 0);
             if (overlaps(o, KVE_MODULE_HEADER_SIZE) ||
                 overlaps(reinterpret_cast<const char *>(o) + publicEnd, recordEnd - publicEnd))
                 return true;
@@ -201,8 +202,9 @@ int32_t checkRawWrite(KVEInstance *in, const Member &m, uint32_t value)
     if (!m.writable)
         return KVE_E_MEMBER_INDEX;
     if (m.module != nullptr && m.index == kModulePackedMember) {
-        // Wire counts size the module's wire array; the deferred-Set request is counted for the tick.
-        if (((m.module->packed ^ value) & 0x00FFFFFFu) != 0)
+        // Wire counts size the module's wire array and the hidden-words mark finds the class's own words; the
+        // deferred-Set request is counted for the tick.
+        if (((m.module->packed ^ value) & (0x00FFFFFFu | KVE_PACKED_HIDDEN)) != 0)
             return KVE_E_MEMBER_INDEX;
         const bool was = (m.module->packed & KVE_PACKED_DEFERRED_SET) != 0;
         const bool now = (value & KVE_PACKED_DEFERRED_SET) != 0;

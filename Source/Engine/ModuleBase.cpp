@@ -40,9 +40,14 @@ const ModClassDescriptor *LookupModuleClass(KVEInstance *instance, uint32_t clas
     return nullptr;
 }
 
-ClassModule *BaseClassModule_Constructor2(KVEInstance *instance, const ModClassDescriptor *classRecord,
-                                          int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                                          const uint32_t *args)
+} // extern "C"
+
+namespace {
+
+// The generic constructor, with room for `hiddenWords` words of the class's own after the wire-pointer array.
+ClassModule *constructModule(KVEInstance *instance, const ModClassDescriptor *classRecord, int32_t *status,
+                             uint32_t wireWord, GenericWire **wires, uint32_t argc, const uint32_t *args,
+                             uint32_t hiddenWords)
 {
     if (*status != KVE_OK)
         return nullptr;
@@ -62,8 +67,11 @@ ClassModule *BaseClassModule_Constructor2(KVEInstance *instance, const ModClassD
         }
     }
     const uint32_t v = kve_ClassVariableCount(classRecord);
-    const uint32_t bytes = (n + v) * 8u + KVE_MODULE_HEADER_SIZE;
-    auto *m = static_cast<ClassModule *>(kve_fwMalloc2(instance, bytes, 8, KVE_HEAPS_DEFAULT, status));
+    const uint64_t hiddenBytes = hiddenWords == 0 ? 0 : 4ull * (hiddenWords + 1ull);
+    const uint64_t bytes = (n + v) * 8ull + KVE_MODULE_HEADER_SIZE + hiddenBytes;
+    auto *m = bytes <= UINT32_MAX ? static_cast<ClassModule *>(kve_fwMalloc2(instance, static_cast<uint32_t>(bytes), 8,
+                                                                               KVE_HEAPS_DEFAULT, status))
+                                  : nullptr;
     if (m == nullptr) {
         *status = KVE_E_HEAPS_FULL;
         return nullptr;
@@ -78,8 +86,37 @@ ClassModule *BaseClassModule_Constructor2(KVEInstance *instance, const ModClassD
         std::memcpy(base + KVE_MODULE_HEADER_SIZE, args, static_cast<size_t>(argc) * 4u);
     if (n > 0)
         std::memcpy(m->wires, wires, static_cast<size_t>(n) * sizeof(GenericWire *));
+    if (hiddenWords != 0) {
+        m->packed |= KVE_PACKED_HIDDEN;
+        reinterpret_cast<uint32_t *>(m->wires + n)[0] = hiddenWords;
+    }
     kve::appendObject(instance, kve::asObject(m));
     return m;
+}
+
+} // namespace
+
+extern "C" {
+
+ClassModule *BaseClassModule_Constructor2(KVEInstance *instance, const ModClassDescriptor *classRecord,
+                                          int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
+                                          const uint32_t *args)
+{
+    return constructModule(instance, classRecord, status, wireWord, wires, argc, args, 0);
+}
+
+ClassModule *BaseClassModule_ConstructorHidden(const ModClassDescriptor *classRecord, int32_t *status,
+                                               uint32_t wireWord, GenericWire **wires, uint32_t argc,
+                                               const uint32_t *args, uint32_t hiddenWords)
+{
+    return constructModule(g_pKVE_instance, classRecord, status, wireWord, wires, argc, args, hiddenWords);
+}
+
+uint32_t *kve_fwModuleHiddenWords(ClassModule *module)
+{
+    if ((module->packed & KVE_PACKED_HIDDEN) == 0)
+        return nullptr;
+    return reinterpret_cast<uint32_t *>(module->wires + kve::moduleWireCount(module)) + 1;
 }
 
 ClassModule *BaseClassModule_Constructor(const ModClassDescriptor *classRecord, int32_t *status, uint32_t wireWord,

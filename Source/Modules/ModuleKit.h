@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "kve/kve_engine.h"
 
@@ -17,13 +18,39 @@ enum class Type : uint8_t { Int, UInt, Float, Fract32, IntArray, FloatArray, Fra
 constexpr bool isArray(Type t) { return t >= Type::IntArray; }
 constexpr bool isFloat(Type t) { return t == Type::Float || t == Type::FloatArray; }
 
+// How many elements a private array holds: fixed when the module is built, from a wire's shape or a construction
+// argument, times a factor plus an addend.
+struct Length {
+    enum class From : uint8_t { Nothing, WireChannels, WireBlock, WireWords, Argument };
+    From from = From::Nothing;
+    uint32_t index = 0; // wire index, or public variable index
+    uint32_t times = 1;
+    uint32_t plus = 0;
+};
+
+constexpr Length perChannelOfWire(uint32_t wire, uint32_t times = 1) { return {Length::From::WireChannels, wire, times, 0}; }
+constexpr Length perWordOfWire(uint32_t wire, uint32_t times = 1) { return {Length::From::WireWords, wire, times, 0}; }
+constexpr Length perBlockOfWire(uint32_t wire, uint32_t times = 1) { return {Length::From::WireBlock, wire, times, 0}; }
+constexpr Length perArgument(uint32_t variable, uint32_t times = 1, uint32_t plus = 0)
+{
+    return {Length::From::Argument, variable, times, plus};
+}
+constexpr Length fixedLength(uint32_t elements) { return {Length::From::Nothing, 0, 0, elements}; }
+
 struct Variable {
     uint32_t offset;
     Type type;
+    Length length{};                  // arrays only
+    uint32_t heaps = KVE_HEAPS_DEFAULT; // arrays only
 };
 
 // A variable of an instance struct: KVE_VARIABLE(CopierModule, gain, Float).
 #define KVE_VARIABLE(Struct, member, type) ::kve::kit::Variable{offsetof(Struct, member), ::kve::kit::Type::type}
+// A private array the kit allocates: KVE_ARRAY(ScalerNModule, gain, FloatArray, perChannelOfWire(0)).
+#define KVE_ARRAY(Struct, member, type, length) \
+    ::kve::kit::Variable{offsetof(Struct, member), ::kve::kit::Type::type, ::kve::kit::length}
+#define KVE_ARRAY_IN(Struct, member, type, length, heaps) \
+    ::kve::kit::Variable{offsetof(Struct, member), ::kve::kit::Type::type, ::kve::kit::length, heaps}
 
 struct Functions {
     KVEModuleConstructorFn constructor = nullptr; // null: the engine's generic constructor
@@ -79,6 +106,25 @@ inline bool requireWires(int32_t *status, uint32_t wireWord, uint32_t inputs, ui
     }
     return true;
 }
+
+// Builds a module of a kit class: checks the wiring, builds the instance with one hidden word per private array,
+// then allocates every array at the length its description gives and keeps that length as the array's capacity.
+// Returns null (the status says why) when the wiring is short or an allocation fails.
+ClassModule *construct(const ModClassDescriptor &record, const Variable *variables, size_t count, uint32_t inputs,
+                       uint32_t outputs, int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
+                       const uint32_t *args);
+
+template <size_t N>
+ClassModule *construct(const ClassRecord<N> &record, const std::array<Variable, N> &variables, uint32_t inputs,
+                       uint32_t outputs, int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
+                       const uint32_t *args)
+{
+    return construct(record.record, variables.data(), N, inputs, outputs, status, wireWord, wires, argc, args);
+}
+
+// The capacity of the module's private array number `array` (counting arrays only, in variable order): Process and
+// Set clamp every size a host can write to it.
+inline uint32_t capacity(ClassModule *m, uint32_t array) { return kve_fwModuleHiddenWords(m)[array]; }
 
 inline GenericWire *wire(const ClassModule *m, uint32_t k) { return m->wires[k]; }
 inline uint32_t wireWords(const GenericWire *w) { return KVE_WIRE_CHANNELS(w->info1) * KVE_WIRE_BLOCK_SIZE(w->info2); }

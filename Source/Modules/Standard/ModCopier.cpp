@@ -13,12 +13,12 @@ struct CopierModule {
     ClassModule header;
 };
 
+constexpr std::array<Variable, 0> kVariables = {};
+
 ClassModule *copierConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
                                const uint32_t *args)
 {
-    if (!requireWires(status, wireWord, 1, 1))
-        return nullptr;
-    return BaseClassModule_Constructor(&kve_modCopierClass.record, status, wireWord, wires, argc, args);
+    return construct(kve_modCopierClass, kVariables, 1, 1, status, wireWord, wires, argc, args);
 }
 
 void copierProcess(ClassModule *m)
@@ -33,4 +33,4 @@ void copierProcess(ClassModule *m)
 } // namespace
 
 extern "C" constinit const ClassRecord<0> kve_modCopierClass =
-    makeClass<0>(0xBEEF0860u, {copierConstructor, copierProcess}, {});
+    makeClass<0>(0xBEEF0860u, {copierConstructor, copierProcess}, kVariables);
