@@ -85,3 +85,27 @@ static inline void kve_contiguous2x1F32(const float *a, const float *b, float *d
         dst[i] = op(a[i], b[i]);
     }
 }
+
+// dst = op(x) over contiguous floats: 16 samples per iteration in four registers, then blocks of four, then the
+// tail one by one with the same operation on single floats.
+template <typename VectorOp, typename ScalarOp>
+static inline void kve_contiguous1x1F32(const float *src, float *dst, int32_t n, VectorOp vop, ScalarOp op)
+{
+    int32_t i = 0;
+    for (; n - i >= 16; i += 16) {
+        const float32x4_t x0 = vld1q_f32(src + i);
+        const float32x4_t x1 = vld1q_f32(src + i + 4);
+        const float32x4_t x2 = vld1q_f32(src + i + 8);
+        const float32x4_t x3 = vld1q_f32(src + i + 12);
+        vst1q_f32(dst + i, vop(x0));
+        vst1q_f32(dst + i + 4, vop(x1));
+        vst1q_f32(dst + i + 8, vop(x2));
+        vst1q_f32(dst + i + 12, vop(x3));
+    }
+    for (; n - i >= 4; i += 4) {
+        vst1q_f32(dst + i, vop(vld1q_f32(src + i)));
+    }
+    for (; i < n; ++i) {
+        dst[i] = op(src[i]);
+    }
+}

@@ -1,5 +1,5 @@
 #include "Dsp/Elementwise.h"
-#include "Dsp/Neon.h"
+#include "Dsp/Lanes.h"
 #include "kve/kve_vec.h"
 
 // dst = src + offset.
@@ -10,21 +10,6 @@ extern "C" void kve_vecOffset(const float *src, int32_t srcInc, float *dst, int3
         return;
     }
     const float32x4_t o = vdupq_n_f32(offset);
-    int32_t i = 0;
-    for (; n - i >= 16; i += 16) {
-        const float32x4_t x0 = vld1q_f32(src + i);
-        const float32x4_t x1 = vld1q_f32(src + i + 4);
-        const float32x4_t x2 = vld1q_f32(src + i + 8);
-        const float32x4_t x3 = vld1q_f32(src + i + 12);
-        vst1q_f32(dst + i, vaddq_f32(x0, o));
-        vst1q_f32(dst + i + 4, vaddq_f32(x1, o));
-        vst1q_f32(dst + i + 8, vaddq_f32(x2, o));
-        vst1q_f32(dst + i + 12, vaddq_f32(x3, o));
-    }
-    for (; n - i >= 4; i += 4) {
-        vst1q_f32(dst + i, vaddq_f32(vld1q_f32(src + i), o));
-    }
-    for (; i < n; ++i) {
-        dst[i] = src[i] + offset;
-    }
+    kve_contiguous1x1F32(src, dst, n, [=](float32x4_t x) { return vaddq_f32(x, o); },
+                         [=](float x) { return x + offset; });
 }
