@@ -10,6 +10,18 @@ extern "C" {
 // The closing null ends the table; it is not an entry.
 const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modCopierClass.record,
+    &kve_modScalerControlClass.record,
+    &kve_modScalerDBControlClass.record,
+    &kve_modScalerV2Class.record,
+    &kve_modScalerNControlClass.record,
+    &kve_modScalerNV2Class.record,
+    &kve_modScalerDBClass.record,
+    &kve_modScalerDBSmoothedClass.record,
+    &kve_modScalerClass.record,
+    &kve_modScalerSmoothedClass.record,
+    &kve_modScalerNDBSmoothedClass.record,
+    &kve_modScalerNClass.record,
+    &kve_modScalerNSmoothedClass.record,
     nullptr,
 };
 

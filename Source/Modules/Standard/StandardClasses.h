@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Modules/ModuleKit.h"
+#include "Modules/Standard/Scalers.h"
 
 extern "C" {
 extern const kve::kit::ClassRecord<0> kve_modCopierClass;
