@@ -3,6 +3,7 @@
 
 #include "Modules/ModuleKit.h"
 #include "Modules/Standard/Scalers.h"
+#include "Modules/Standard/ScalersFract32.h"
 
 extern "C" {
 extern const kve::kit::ClassRecord<0> kve_modCopierClass;
