@@ -76,13 +76,15 @@ TEST_F(Multiplexors, MultiplexorSmoothedAndControlSwitchThroughSilenceAlongTheGl
                 g = scalertest::glide(g, target, a, kBlock);
                 ASSERT_EQ(var<int32_t>(m, 3), current) << what << ", block " << block;
                 ASSERT_NEAR(var(m, 4), g, 1e-5) << what << ", block " << block;
-                if (control)
+                if (control) {
                     ASSERT_EQ(var<int32_t>(m, 1), c.request) << what;
+                }
             }
-            if (c.request < static_cast<int32_t>(kInputs))
+            if (c.request < static_cast<int32_t>(kInputs)) {
                 EXPECT_GT(g, 0.5) << what << ": the requested input has faded in";
-            else
+            } else {
                 EXPECT_LT(g, 1e-5) << what;
+            }
         }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Modules/ModuleKit.h"
+#include "Modules/Standard/Mixers.h"
 #include "Modules/Standard/Routers.h"
 #include "Modules/Standard/Scalers.h"
 #include "Modules/Standard/ScalersFract32.h"
