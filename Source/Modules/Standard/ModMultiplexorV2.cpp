@@ -44,24 +44,9 @@ void multiplexorV2Process(ClassModule *m)
 {
     auto *x = reinterpret_cast<MultiplexorV2Module *>(m);
     const uint32_t first = firstAudioInput(m, x->numControlPins);
-    const uint32_t audio = KVE_PACKED_INPUTS(m->packed) - first;
-    GenericWire *out = wire(m, KVE_PACKED_INPUTS(m->packed));
-    int32_t request = x->index;
-    if (first != 0 && wireWords(wire(m, 0)) != 0)
-        request = static_cast<const int32_t *>(wire(m, 0)->buffer)[0];
-    const auto r = static_cast<int32_t>(limited(request, audio));
-    x->currentIndex = static_cast<int32_t>(limited(x->currentIndex, audio));
-    x->nextIndex = static_cast<int32_t>(limited(x->nextIndex, audio));
-    if (r != x->nextIndex && x->currentIndex == x->nextIndex) {
-        x->nextIndex = r;
-        x->fadeOutGain = 1.0f;
-        x->fadeInGain = 0.0f;
-        x->fadeCounter = x->fadeBlocks;
-    }
-    if (x->currentIndex == x->nextIndex) {
-        copyWire(wire(m, first + static_cast<uint32_t>(x->currentIndex)), out);
+    if (!multiplexV2Switching(m, x, first, 1.0f))
         return;
-    }
+    GenericWire *out = wire(m, KVE_PACKED_INPUTS(m->packed));
     const GenericWire *from = wire(m, first + static_cast<uint32_t>(x->currentIndex));
     const GenericWire *to = wire(m, first + static_cast<uint32_t>(x->nextIndex));
     const uint32_t ch = channels(wire(m, first));
@@ -100,12 +85,6 @@ void multiplexorV2Process(ClassModule *m)
         x->currentIndex = x->nextIndex;
 }
 
-void multiplexorV2Bypass(ClassModule *m)
-{
-    const auto *x = reinterpret_cast<MultiplexorV2Module *>(m);
-    copyWire(wire(m, firstAudioInput(m, x->numControlPins)), wire(m, KVE_PACKED_INPUTS(m->packed)));
-}
-
 int32_t multiplexorV2Set(ClassModule *m, uint32_t)
 {
     auto *x = reinterpret_cast<MultiplexorV2Module *>(m);
@@ -120,4 +99,4 @@ int32_t multiplexorV2Set(ClassModule *m, uint32_t)
 } // namespace
 
 extern "C" constinit const ClassRecord<11> kve_modMultiplexorV2Class = makeClass<11>(
-    0xBEEF0868u, {multiplexorV2Constructor, multiplexorV2Process, multiplexorV2Bypass, multiplexorV2Set}, kVariables);
+    0xBEEF0868u, {multiplexorV2Constructor, multiplexorV2Process, multiplexV2Bypass<MultiplexorV2Module>, multiplexorV2Set}, kVariables);

@@ -93,6 +93,38 @@ inline uint32_t firstAudioInput(const ClassModule *m, int32_t numControlPins)
     return limited(numControlPins, KVE_PACKED_INPUTS(m->packed));
 }
 
+// The MultiplexorV2 twins' choice of input: the request comes from `index`, or from the first word of the control
+// pin; a new request starts a switch (fade-out gain full, fade-in gain 0, the fade-out-alone block count). Returns
+// the output wire, and whether a switch is under way (false: the current input is simply copied to it).
+template <typename Module, typename Gain>
+bool multiplexV2Switching(ClassModule *m, Module *x, uint32_t first, Gain fullGain)
+{
+    const uint32_t audio = KVE_PACKED_INPUTS(m->packed) - first;
+    int32_t request = x->index;
+    if (first != 0 && kve::kit::wireWords(m->wires[0]) != 0)
+        request = static_cast<const int32_t *>(m->wires[0]->buffer)[0];
+    const auto r = static_cast<int32_t>(limited(request, audio));
+    x->currentIndex = static_cast<int32_t>(limited(x->currentIndex, audio));
+    x->nextIndex = static_cast<int32_t>(limited(x->nextIndex, audio));
+    if (r != x->nextIndex && x->currentIndex == x->nextIndex) {
+        x->nextIndex = r;
+        x->fadeOutGain = fullGain;
+        x->fadeInGain = Gain{0};
+        x->fadeCounter = x->fadeBlocks;
+    }
+    if (x->currentIndex != x->nextIndex)
+        return true;
+    copyWire(m->wires[first + static_cast<uint32_t>(x->currentIndex)], m->wires[KVE_PACKED_INPUTS(m->packed)]);
+    return false;
+}
+
+// The MultiplexorV2 twins' Bypass: the first audio input, copied to the output.
+template <typename Module> void multiplexV2Bypass(ClassModule *m)
+{
+    const auto *x = reinterpret_cast<const Module *>(m);
+    copyWire(m->wires[firstAudioInput(m, x->numControlPins)], m->wires[KVE_PACKED_INPUTS(m->packed)]);
+}
+
 // The glide kernels of the float and Fract32 classes, under one set of names, so that one template serves both.
 struct FloatGlide {
     using T = float;
