@@ -2,10 +2,15 @@
 #pragma once
 
 #include "Modules/ModuleKit.h"
+#include "Modules/Standard/Faders.h"
+#include "Modules/Standard/Filters.h"
+#include "Modules/Standard/FiltersFract32.h"
 #include "Modules/Standard/Mixers.h"
+#include "Modules/Standard/Mutes.h"
 #include "Modules/Standard/Routers.h"
 #include "Modules/Standard/Scalers.h"
 #include "Modules/Standard/ScalersFract32.h"
+#include "Modules/Standard/Tone.h"
 
 extern "C" {
 extern const kve::kit::ClassRecord<0> kve_modCopierClass;
