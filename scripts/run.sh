@@ -8,7 +8,7 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVE_BUILD_TEST
 cmake --build build/release -j "$(nproc)"
 out=build/example
 mkdir -p "$out"
-./build/release/tools/kve_layout stereo-copy "$out/stereo-copy.kvx"
+./build/release/tools/kve_layout stereo-chain "$out/stereo-chain.kvx"
 python3 scripts/make_tone.py "$out/tone.wav"
-./build/release/tools/kve_host "$out/stereo-copy.kvx" "$out/tone.wav" "$out/out.wav"
+./build/release/tools/kve_host "$out/stereo-chain.kvx" "$out/tone.wav" "$out/out.wav"
 echo "run: wrote $out/out.wav"

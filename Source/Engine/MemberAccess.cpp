@@ -92,6 +92,9 @@ int32_t decode(KVEInstance *in, uint32_t address, Member &out)
             out.field = reinterpret_cast<char *>(o) + kve_ClassVariableOffsets(c)[k];
             out.roomWords = 2;
             out.kind = k < kve_ClassPublicCount(c) ? Kind::Scalar : Kind::DataPointer;
+            // A private variable is a pointer the module's Process follows unchecked: a host word written over
+            // half of it would aim the module's writes anywhere. Pointer commands set it whole, with their checks.
+            out.writable = out.kind == Kind::Scalar;
             out.index = index;
         } else {
             return KVE_E_MEMBER_INDEX;

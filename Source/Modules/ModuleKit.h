@@ -12,10 +12,12 @@
 namespace kve::kit {
 
 // Variable types. Scalars are public (filled by construction arguments, 4 bytes apart from the header on);
-// arrays are private pointers the class constructor fills (8 bytes apart, 8-aligned, after the scalars).
-enum class Type : uint8_t { Int, UInt, Float, Fract32, IntArray, FloatArray, Fract32Array };
+// arrays are private pointers the class constructor fills (8 bytes apart, 8-aligned, after the scalars). A Pointer is
+// a private pointer the kit neither allocates nor counts as an array: an inner module the class constructor builds.
+enum class Type : uint8_t { Int, UInt, Float, Fract32, IntArray, FloatArray, Fract32Array, Pointer };
 
-constexpr bool isArray(Type t) { return t >= Type::IntArray; }
+constexpr bool isPrivate(Type t) { return t >= Type::IntArray; }
+constexpr bool isArray(Type t) { return isPrivate(t) && t != Type::Pointer; }
 constexpr bool isFloat(Type t) { return t == Type::Float || t == Type::FloatArray; }
 
 // How many elements a private array holds: fixed when the module is built, from a wire's shape or a construction
@@ -75,7 +77,7 @@ constexpr ClassRecord<N> makeClass(uint32_t classId, const Functions &f, const s
     uint32_t publicCount = 0;
     uint32_t privateCount = 0;
     for (size_t k = 0; k < N; ++k) {
-        if (isArray(vars[k].type))
+        if (isPrivate(vars[k].type))
             ++privateCount;
         else if (privateCount != 0)
             descriptionBreaksInstanceLayout(); // scalars come before arrays

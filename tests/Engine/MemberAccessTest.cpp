@@ -117,6 +117,7 @@ TEST_F(MemberAccess, RawWritesCannotBreakLinksOrSizes)
         {"module wire array", addr(3, 4), 0, KVE_E_MEMBER_INDEX},
         {"module process function", addr(3, 5), 0, KVE_E_MEMBER_INDEX},
         {"module wire counts", addr(3, 6), 0x1FF, KVE_E_MEMBER_INDEX},
+        {"module private array pointer, low word", addr(3, 10), 0, KVE_E_MEMBER_INDEX},
         {"wire buffer pointer", addr(1, 3), 0, KVE_E_MEMBER_INDEX},
         {"wire next object", addr(1, 0), 0, KVE_E_MEMBER_INDEX},
         {"layout next layout", addr(4, 3), 0, KVE_E_MEMBER_INDEX},

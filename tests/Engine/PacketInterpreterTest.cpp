@@ -120,7 +120,7 @@ TEST_F(Packets, FixedRepliesOfTheSimpleOpcodes)
         {40, {}, {0x30000, static_cast<uint32_t>(KVE_E_FILE_COMMAND)}},
         {28, {}, {0x30000, static_cast<uint32_t>(KVE_E_NO_HOOK)}},
         {13, {}, {0x30000, static_cast<uint32_t>(table_.size())}},
-        {14, {0}, {0x50000, kCopier, kCopier, 0}},
+        {14, {0}, {0x50000, table_[0]->classId, table_[0]->classId, table_[0]->countWord}},
         {14, {static_cast<uint32_t>(table_.size())}, {0x50000, static_cast<uint32_t>(KVE_E_CLASS_INDEX), 0, 0}},
         {23, {}, {0x50000, static_cast<uint32_t>(KVE_E_END_OF_LIST), 0, 0}},
         {43, {}, {0x50000, static_cast<uint32_t>(KVE_E_NO_LAYOUT), 0, 0}},

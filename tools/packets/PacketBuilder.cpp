@@ -49,13 +49,15 @@ uint32_t LayoutStream::wire(uint32_t channels, uint32_t blockSize, float sampleR
 }
 
 uint32_t LayoutStream::module(uint32_t classId, uint32_t wireWord, const std::vector<uint32_t> &wireIds,
-                              const std::vector<uint32_t> &args)
+                              const std::vector<uint32_t> &args, uint32_t innerModules)
 {
     std::vector<uint32_t> operands{classId, wireWord, static_cast<uint32_t>(args.size())};
     operands.insert(operands.end(), wireIds.begin(), wireIds.end());
     operands.insert(operands.end(), args.begin(), args.end());
     add(15, operands);
-    return ++lastId_;
+    const uint32_t id = ++lastId_;
+    lastId_ += innerModules;
+    return id;
 }
 
 uint32_t LayoutStream::layout(uint32_t capacity, uint32_t clockDivider)

@@ -36,8 +36,9 @@ public:
 
     LayoutStream &lookupTable(uint32_t size);
     uint32_t wire(uint32_t channels, uint32_t blockSize, float sampleRate = 48000.0f, uint32_t info1Extra = 0);
+    // A composite class builds `innerModules` modules of its own right after itself; they take the ids that follow.
     uint32_t module(uint32_t classId, uint32_t wireWord, const std::vector<uint32_t> &wireIds,
-                    const std::vector<uint32_t> &args = {});
+                    const std::vector<uint32_t> &args = {}, uint32_t innerModules = 0);
     uint32_t layout(uint32_t capacity, uint32_t clockDivider = 1);
     LayoutStream &place(uint32_t layoutId, uint32_t firstSlot, const std::vector<uint32_t> &moduleIds);
     LayoutStream &bind(uint32_t wireId, uint32_t pinId);

@@ -1,14 +1,32 @@
-// Class records of the float biquad, FIR and Butterworth filter modules, and the instance records that other modules
-// reach into when they build one of these classes as an inner module.
+// Class records of the float biquad, FIR and Butterworth filter modules, the instance records that other modules
+// reach into when they build one of these classes as an inner module, and the helpers the filter modules share.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+
 #include "Modules/Standard/Scalers.h"
+#include "kve/kve_vec.h"
 
 extern "C" {
+extern const kve::kit::ClassRecord<6> kve_modBiquadClass;
+extern const kve::kit::ClassRecord<3> kve_modBiquadCascadeClass;
+extern const kve::kit::ClassRecord<3> kve_modBiquadNCascadeClass;
 extern const kve::kit::ClassRecord<14> kve_modBiquadSmoothedClass;
+extern const kve::kit::ClassRecord<4> kve_modButterworthFilterClass;
+extern const kve::kit::ClassRecord<4> kve_modFIRClass;
+extern const kve::kit::ClassRecord<9> kve_modGraphicEQBandClass;
 }
 
 namespace kve::filters {
+
+constexpr uint32_t kBiquadCascadeClassId = 0xBEEF080Bu;
+// Words of one second-order section: b0, b1, b2, a1, a2.
+constexpr uint32_t kSectionWords = 5;
+// State words of one direct-form-II section on one channel.
+constexpr uint32_t kSectionStateWords = 2;
+// The wiring of every composite filter: one input and one output.
+constexpr uint32_t kOneInOneOut = 0x101;
 
 // BiquadSmoothed: `b0`..`a2` are the targets the current coefficients glide toward once per block.
 struct BiquadSmoothedModule {
@@ -20,5 +38,80 @@ struct BiquadSmoothedModule {
     float smoothingCoeff;
     float *state;
 };
+
+// BiquadCascade: the inner module of the composite filters, which design straight into its `coeffs`.
+struct BiquadCascadeModule {
+    ClassModule header;
+    int32_t numStages;
+    float *coeffs;
+    float *state;
+};
+
+inline uint32_t blockSize(const GenericWire *w) { return KVE_WIRE_BLOCK_SIZE(w->info2); }
+
+// A size a host wrote (stages, taps, order) held to what was allocated for it: below zero counts as zero.
+inline uint32_t clampedCount(int32_t written, uint32_t capacity)
+{
+    return written <= 0 ? 0u : std::min(static_cast<uint32_t>(written), capacity);
+}
+
+// The size a construction argument gives, or 0 when the argument list is not the class's (the generic constructor
+// refuses that list, so the value is never used).
+inline int32_t sizeArgument(uint32_t argc, const uint32_t *args, uint32_t publicCount, uint32_t index)
+{
+    return args != nullptr && argc == publicCount ? static_cast<int32_t>(args[index]) : 0;
+}
+
+// count x per as an element factor for the kit; a product beyond 32 bits stays too large to allocate, so the
+// construction fails instead of wrapping to a small array.
+inline uint32_t elementFactor(uint64_t count, uint64_t per)
+{
+    return static_cast<uint32_t>(std::min<uint64_t>(count * per, UINT32_MAX));
+}
+
+// One section over the first `served` channels: four channels at a time, then a pair, then a last single channel;
+// channel c's state at 2c.
+inline void runBiquad(const GenericWire *in, GenericWire *out, const float *coeffs, float *state, uint32_t served)
+{
+    const auto ch = static_cast<int32_t>(scalers::channels(in));
+    const int32_t n = scalers::frames(in, out);
+    const float *src = scalers::samples(in);
+    float *dst = scalers::samples(out);
+    uint32_t c = 0;
+    for (; c + 4 <= served; c += 4)
+        kve_vecBiquad_4ch(src + c, ch, dst + c, ch, coeffs, state + kSectionStateWords * c, n);
+    if (c + 2 <= served) {
+        kve_vecBiquad_2ch(src + c, ch, dst + c, ch, coeffs, state + kSectionStateWords * c, n);
+        c += 2;
+    }
+    if (c < served)
+        kve_vecBiquad(src + c, ch, dst + c, ch, coeffs, state + kSectionStateWords * c, n);
+}
+
+// Builds a composite filter: the outer module by the generic constructor, then the inner cascade of class
+// `innerClassId` with `stages(outer)` sections on the outer module's two wires, stored in the private pointer at
+// `innerOffset`. Wiring other than one input and one output is refused before any wire is read; null when either
+// module cannot be built.
+template <class Stages>
+ClassModule *constructComposite(const ModClassDescriptor &record, size_t innerOffset, uint32_t innerClassId,
+                                int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
+                                const uint32_t *args, Stages stages)
+{
+    if (*status != KVE_OK)
+        return nullptr;
+    if (wireWord != kOneInOneOut) {
+        *status = KVE_E_ARG_COUNT;
+        return nullptr;
+    }
+    ClassModule *outer = BaseClassModule_Constructor(&record, status, wireWord, wires, argc, args);
+    if (outer == nullptr)
+        return nullptr;
+    const uint32_t count = stages(outer);
+    ClassModule *inner = ClassModule_Constructor(innerClassId, status, kOneInOneOut, outer->wires, 1, &count);
+    if (inner == nullptr || *status != KVE_OK)
+        return nullptr;
+    std::memcpy(reinterpret_cast<char *>(outer) + innerOffset, &inner, sizeof inner);
+    return outer;
+}
 
 } // namespace kve::filters
