@@ -69,23 +69,38 @@ inline uint32_t elementFactor(uint64_t count, uint64_t per)
     return static_cast<uint32_t>(std::min<uint64_t>(count * per, UINT32_MAX));
 }
 
-// One section over the first `served` channels: four channels at a time, then a pair, then a last single channel;
-// channel c's state at 2c.
-inline void runBiquad(const GenericWire *in, GenericWire *out, const float *coeffs, float *state, uint32_t served)
+// One section over the first `served` channels of interleaved frames `stride` samples apart: four channels at a
+// time, then a pair, then a last single channel; channel c's two state words at state + 2c.
+inline void biquadChannels(const float *src, float *dst, uint32_t stride, uint32_t served, const float *coeffs,
+                           float *state, int32_t frames)
 {
-    const auto ch = static_cast<int32_t>(scalers::channels(in));
-    const int32_t n = scalers::frames(in, out);
-    const float *src = scalers::samples(in);
-    float *dst = scalers::samples(out);
+    const auto inc = static_cast<int32_t>(stride);
     uint32_t c = 0;
     for (; c + 4 <= served; c += 4)
-        kve_vecBiquad_4ch(src + c, ch, dst + c, ch, coeffs, state + kSectionStateWords * c, n);
+        kve_vecBiquad_4ch(src + c, inc, dst + c, inc, coeffs, state + kSectionStateWords * c, frames);
     if (c + 2 <= served) {
-        kve_vecBiquad_2ch(src + c, ch, dst + c, ch, coeffs, state + kSectionStateWords * c, n);
+        kve_vecBiquad_2ch(src + c, inc, dst + c, inc, coeffs, state + kSectionStateWords * c, frames);
         c += 2;
     }
     if (c < served)
-        kve_vecBiquad(src + c, ch, dst + c, ch, coeffs, state + kSectionStateWords * c, n);
+        kve_vecBiquad(src + c, inc, dst + c, inc, coeffs, state + kSectionStateWords * c, frames);
+}
+
+// One section from wire `in` into wire `out` over the frames both hold, for the first `served` channels.
+inline void runBiquad(const GenericWire *in, GenericWire *out, const float *coeffs, float *state, uint32_t served)
+{
+    biquadChannels(scalers::samples(in), scalers::samples(out), scalers::channels(in), served, coeffs, state,
+                   scalers::frames(in, out));
+}
+
+// One smoothing step of a running coefficient toward its target, (1 - c) current fused onto c target.
+inline float glideTowards(float current, float target, float c) { return std::fma(1.0f - c, current, c * target); }
+
+// The same step for `count` running coefficients.
+inline void glideCoefficients(float *current, const float *target, float c, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i)
+        current[i] = glideTowards(current[i], target[i], c);
 }
 
 // Builds a composite filter: the outer module by the generic constructor, then the inner cascade of class

@@ -34,19 +34,17 @@ ClassModule *biquadSmoothedConstructor(int32_t *status, uint32_t wireWord, Gener
     return construct(kve_modBiquadSmoothedClass, kVariables, 1, 1, status, wireWord, wires, argc, args);
 }
 
-// One step of the one-pole glide: (1 - c) x current fused onto c x target.
-float glide(float current, float target, float c) { return std::fma(1.0f - c, current, c * target); }
-
+// While updating, the current coefficients take one step toward the targets, then the section runs on them.
 void biquadSmoothedProcess(ClassModule *m)
 {
     auto *s = reinterpret_cast<BiquadSmoothedModule *>(m);
     if (s->updateActive != 0) {
         const float c = s->smoothingCoeff;
-        s->currentB0 = glide(s->currentB0, s->b0, c);
-        s->currentB1 = glide(s->currentB1, s->b1, c);
-        s->currentB2 = glide(s->currentB2, s->b2, c);
-        s->currentA1 = glide(s->currentA1, s->a1, c);
-        s->currentA2 = glide(s->currentA2, s->a2, c);
+        s->currentB0 = glideTowards(s->currentB0, s->b0, c);
+        s->currentB1 = glideTowards(s->currentB1, s->b1, c);
+        s->currentB2 = glideTowards(s->currentB2, s->b2, c);
+        s->currentA1 = glideTowards(s->currentA1, s->a1, c);
+        s->currentA2 = glideTowards(s->currentA2, s->a2, c);
     }
     const float coeffs[kSectionWords] = {s->currentB0, s->currentB1, s->currentB2, s->currentA1, s->currentA2};
     const GenericWire *in = wire(m, 0);

@@ -6,6 +6,7 @@
 
 namespace {
 
+using namespace kve::filters;
 using namespace kve::kit;
 using namespace kve::scalers;
 using namespace kve::tone;
@@ -44,9 +45,9 @@ constexpr std::array<Variable, 14> kVariables = {
     KVE_ARRAY(SOFSmoothedCascadeFract32Module, freqs, FloatArray, perArgument(0)),
     KVE_ARRAY(SOFSmoothedCascadeFract32Module, gains, FloatArray, perArgument(0)),
     KVE_ARRAY(SOFSmoothedCascadeFract32Module, Qs, FloatArray, perArgument(0)),
-    KVE_ARRAY(SOFSmoothedCascadeFract32Module, coeffs, FloatArray, perArgument(0, kSection)),
-    KVE_ARRAY(SOFSmoothedCascadeFract32Module, targetCoeffsFract32, Fract32Array, perArgument(0, kSection)),
-    KVE_ARRAY(SOFSmoothedCascadeFract32Module, currentCoeffsFract32, Fract32Array, perArgument(0, kSection)),
+    KVE_ARRAY(SOFSmoothedCascadeFract32Module, coeffs, FloatArray, perArgument(0, kSectionWords)),
+    KVE_ARRAY(SOFSmoothedCascadeFract32Module, targetCoeffsFract32, Fract32Array, perArgument(0, kSectionWords)),
+    KVE_ARRAY(SOFSmoothedCascadeFract32Module, currentCoeffsFract32, Fract32Array, perArgument(0, kSectionWords)),
     // Four words per stage per channel; the constructor sets the length from the input wire.
     KVE_ARRAY(SOFSmoothedCascadeFract32Module, state, Fract32Array, perArgument(0, 4)),
 };
@@ -65,15 +66,15 @@ void sofSmoothedCascadeFract32Process(ClassModule *m)
     auto *s = reinterpret_cast<SOFSmoothedCascadeFract32Module *>(m);
     const GenericWire *in = wire(m, 0);
     const GenericWire *out = wire(m, 1);
-    const uint32_t stages = servedStages(s->numStages, capacity(m, kStagesArray));
+    const uint32_t stages = clampedCount(s->numStages, capacity(m, kStagesArray));
     const uint32_t served = servedStageChannels(channels(in), capacity(m, kStateArray), stages, 4);
     const int32_t n = frames(in, out);
     if (s->updateActive != 0)
-        glideFract32(s->currentCoeffsFract32, s->targetCoeffsFract32, s->smoothingCoeffFract32, kSection * stages);
+        glideFract32(s->currentCoeffsFract32, s->targetCoeffsFract32, s->smoothingCoeffFract32, kSectionWords * stages);
     // Stage 0 reads the input; every later stage refilters the output in place, over the same frames.
     const Fract32 *src = words(in);
     for (uint32_t k = 0; k < stages; ++k) {
-        const Fract32 *coeffs = s->currentCoeffsFract32 + kSection * k;
+        const Fract32 *coeffs = s->currentCoeffsFract32 + kSectionWords * k;
         Fract32 *state = s->state + 4 * k * served;
         if (channels(in) == 1 && served == 1)
             kve_vecBiquadFract32_single(src, words(out), coeffs, state, s->postShift, n);
@@ -89,15 +90,15 @@ int32_t sofSmoothedCascadeFract32Set(ClassModule *m, uint32_t)
     const GenericWire *in = wire(m, 0);
     s->smoothingCoeffFract32 = kve_rounded(
         design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(in->info2)), s->smoothingTime, in->sampleRate));
-    const uint32_t stages = servedStages(s->numStages, capacity(m, kStagesArray));
+    const uint32_t stages = clampedCount(s->numStages, capacity(m, kStagesArray));
     for (uint32_t k = 0; k < stages; ++k)
-        design_second_order_filter(s->filterTypes[k], s->coeffs + kSection * k, in->sampleRate, s->freqs[k],
+        design_second_order_filter(s->filterTypes[k], s->coeffs + kSectionWords * k, in->sampleRate, s->freqs[k],
                                    s->gains[k], s->Qs[k]);
     if (stages == 0)
         return 0;
     // Process glides only while the flag stands, so it never sees half a set of target words.
     s->updateActive = 0;
-    toTargets(s->coeffs, s->coeffScale, s->targetCoeffsFract32, kSection * stages);
+    toTargets(s->coeffs, s->coeffScale, s->targetCoeffsFract32, kSectionWords * stages);
     s->updateActive = 1;
     return 0;
 }

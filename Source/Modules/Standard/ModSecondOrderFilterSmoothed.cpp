@@ -5,6 +5,7 @@
 
 namespace {
 
+using namespace kve::filters;
 using namespace kve::kit;
 using namespace kve::scalers;
 using namespace kve::tone;
@@ -55,10 +56,10 @@ void secondOrderFilterSmoothedProcess(ClassModule *m)
     auto *s = reinterpret_cast<SecondOrderFilterSmoothedModule *>(m);
     const GenericWire *in = wire(m, 0);
     const GenericWire *out = wire(m, 1);
-    float current[kSection] = {s->currentB0, s->currentB1, s->currentB2, s->currentA1, s->currentA2};
+    float current[kSectionWords] = {s->currentB0, s->currentB1, s->currentB2, s->currentA1, s->currentA2};
     if (s->updateActive != 0) {
-        const float target[kSection] = {s->b0, s->b1, s->b2, s->a1, s->a2};
-        glide(current, target, s->smoothingCoeff, kSection);
+        const float target[kSectionWords] = {s->b0, s->b1, s->b2, s->a1, s->a2};
+        glideCoefficients(current, target, s->smoothingCoeff, kSectionWords);
         s->currentB0 = current[0];
         s->currentB1 = current[1];
         s->currentB2 = current[2];
@@ -77,7 +78,7 @@ int32_t secondOrderFilterSmoothedSet(ClassModule *m, uint32_t)
         design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(in->info2)), s->smoothingTime, in->sampleRate);
     // Process glides only while the flag stands, so it never sees half a design.
     s->updateActive = 0;
-    float design[kSection];
+    float design[kSectionWords];
     design_second_order_filter(s->filterType, design, in->sampleRate, s->freq, s->gain, s->Q);
     s->b0 = design[0];
     s->b1 = design[1];

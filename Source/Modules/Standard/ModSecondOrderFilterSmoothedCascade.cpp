@@ -6,6 +6,7 @@
 
 namespace {
 
+using namespace kve::filters;
 using namespace kve::kit;
 using namespace kve::scalers;
 using namespace kve::tone;
@@ -39,8 +40,8 @@ constexpr std::array<Variable, 11> kVariables = {
     KVE_ARRAY(SecondOrderFilterSmoothedCascadeModule, freqs, FloatArray, perArgument(0)),
     KVE_ARRAY(SecondOrderFilterSmoothedCascadeModule, gains, FloatArray, perArgument(0)),
     KVE_ARRAY(SecondOrderFilterSmoothedCascadeModule, Qs, FloatArray, perArgument(0)),
-    KVE_ARRAY(SecondOrderFilterSmoothedCascadeModule, targetCoeffs, FloatArray, perArgument(0, kSection)),
-    KVE_ARRAY(SecondOrderFilterSmoothedCascadeModule, currentCoeffs, FloatArray, perArgument(0, kSection)),
+    KVE_ARRAY(SecondOrderFilterSmoothedCascadeModule, targetCoeffs, FloatArray, perArgument(0, kSectionWords)),
+    KVE_ARRAY(SecondOrderFilterSmoothedCascadeModule, currentCoeffs, FloatArray, perArgument(0, kSectionWords)),
     // Two words per stage per channel; the constructor sets the length from the input wire.
     KVE_ARRAY(SecondOrderFilterSmoothedCascadeModule, state, FloatArray, perArgument(0, 2)),
 };
@@ -60,15 +61,15 @@ void secondOrderFilterSmoothedCascadeProcess(ClassModule *m)
     auto *s = reinterpret_cast<SecondOrderFilterSmoothedCascadeModule *>(m);
     const GenericWire *in = wire(m, 0);
     const GenericWire *out = wire(m, 1);
-    const uint32_t stages = servedStages(s->numStages, capacity(m, kStagesArray));
+    const uint32_t stages = clampedCount(s->numStages, capacity(m, kStagesArray));
     const uint32_t served = servedStageChannels(channels(in), capacity(m, kStateArray), stages, 2);
     const int32_t n = frames(in, out);
     // Stage 0 reads the input; every later stage refilters the output in place, over the same frames.
     const float *src = samples(in);
     for (uint32_t k = 0; k < stages; ++k) {
-        float *current = s->currentCoeffs + kSection * k;
+        float *current = s->currentCoeffs + kSectionWords * k;
         if (s->updateActive != 0)
-            glide(current, s->targetCoeffs + kSection * k, s->smoothingCoeff, kSection);
+            glideCoefficients(current, s->targetCoeffs + kSectionWords * k, s->smoothingCoeff, kSectionWords);
         biquadChannels(src, samples(out), channels(in), served, current, s->state + 2 * k * served, n);
         src = samples(out);
     }
@@ -81,9 +82,9 @@ int32_t secondOrderFilterSmoothedCascadeSet(ClassModule *m, uint32_t)
     s->smoothingCoeff =
         design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(in->info2)), s->smoothingTime, in->sampleRate);
     s->updateActive = 0;
-    const uint32_t stages = servedStages(s->numStages, capacity(m, kStagesArray));
+    const uint32_t stages = clampedCount(s->numStages, capacity(m, kStagesArray));
     for (uint32_t k = 0; k < stages; ++k)
-        design_second_order_filter(s->filterTypes[k], s->targetCoeffs + kSection * k, in->sampleRate, s->freqs[k],
+        design_second_order_filter(s->filterTypes[k], s->targetCoeffs + kSectionWords * k, in->sampleRate, s->freqs[k],
                                    s->gains[k], s->Qs[k]);
     s->updateActive = 1;
     return 0;

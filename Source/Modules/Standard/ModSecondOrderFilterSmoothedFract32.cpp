@@ -6,6 +6,7 @@
 
 namespace {
 
+using namespace kve::filters;
 using namespace kve::kit;
 using namespace kve::scalers;
 using namespace kve::tone;
@@ -40,9 +41,9 @@ constexpr std::array<Variable, 13> kVariables = {
     KVE_VARIABLE(SecondOrderFilterSmoothedFract32Module, smoothingCoeffFract32, Fract32),
     KVE_VARIABLE(SecondOrderFilterSmoothedFract32Module, postShift, Int),
     KVE_VARIABLE(SecondOrderFilterSmoothedFract32Module, coeffScale, Float),
-    KVE_ARRAY(SecondOrderFilterSmoothedFract32Module, coeffs, FloatArray, fixedLength(kSection)),
-    KVE_ARRAY(SecondOrderFilterSmoothedFract32Module, currentCoeffsFract32, Fract32Array, fixedLength(kSection)),
-    KVE_ARRAY(SecondOrderFilterSmoothedFract32Module, targetCoeffsFract32, Fract32Array, fixedLength(kSection)),
+    KVE_ARRAY(SecondOrderFilterSmoothedFract32Module, coeffs, FloatArray, fixedLength(kSectionWords)),
+    KVE_ARRAY(SecondOrderFilterSmoothedFract32Module, currentCoeffsFract32, Fract32Array, fixedLength(kSectionWords)),
+    KVE_ARRAY(SecondOrderFilterSmoothedFract32Module, targetCoeffsFract32, Fract32Array, fixedLength(kSectionWords)),
     KVE_ARRAY(SecondOrderFilterSmoothedFract32Module, state, Fract32Array, perChannelOfWire(0, 4)),
 };
 
@@ -59,7 +60,7 @@ void secondOrderFilterSmoothedFract32Process(ClassModule *m)
     const GenericWire *in = wire(m, 0);
     const GenericWire *out = wire(m, 1);
     if (s->updateActive != 0)
-        glideFract32(s->currentCoeffsFract32, s->targetCoeffsFract32, s->smoothingCoeffFract32, kSection);
+        glideFract32(s->currentCoeffsFract32, s->targetCoeffsFract32, s->smoothingCoeffFract32, kSectionWords);
     biquadChannelsFract32(words(in), words(out), channels(in),
                           servedChannels(channels(in), capacity(m, kStateArray) / 4), s->currentCoeffsFract32, s->state,
                           s->postShift, frames(in, out));
@@ -74,7 +75,7 @@ int32_t secondOrderFilterSmoothedFract32Set(ClassModule *m, uint32_t)
     design_second_order_filter(s->filterType, s->coeffs, in->sampleRate, s->freq, s->gain, s->Q);
     // Process glides only while the flag stands, so it never sees half a set of target words.
     s->updateActive = 0;
-    toTargets(s->coeffs, s->coeffScale, s->targetCoeffsFract32, kSection);
+    toTargets(s->coeffs, s->coeffScale, s->targetCoeffsFract32, kSectionWords);
     s->updateActive = 1;
     return 0;
 }

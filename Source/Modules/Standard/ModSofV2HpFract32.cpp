@@ -7,6 +7,7 @@
 
 namespace {
 
+using namespace kve::filters;
 using namespace kve::kit;
 using namespace kve::scalers;
 using namespace kve::tone;
@@ -41,8 +42,8 @@ constexpr std::array<Variable, 12> kVariables = {
     KVE_VARIABLE(SofV2HpFract32Module, smoothingCoeffFract32, Fract32),
     KVE_VARIABLE(SofV2HpFract32Module, numShift, Int),
     KVE_VARIABLE(SofV2HpFract32Module, denShift, Int),
-    KVE_ARRAY(SofV2HpFract32Module, targetCoeffsFract32, Fract32Array, fixedLength(kSection)),
-    KVE_ARRAY(SofV2HpFract32Module, currentCoeffsFract32, Fract32Array, fixedLength(kSection)),
+    KVE_ARRAY(SofV2HpFract32Module, targetCoeffsFract32, Fract32Array, fixedLength(kSectionWords)),
+    KVE_ARRAY(SofV2HpFract32Module, currentCoeffsFract32, Fract32Array, fixedLength(kSectionWords)),
     KVE_ARRAY(SofV2HpFract32Module, state, IntArray, perChannelOfWire(0, kStateWords)),
 };
 
@@ -75,7 +76,7 @@ void sofV2HpFract32Process(ClassModule *m)
     const GenericWire *in = wire(m, 0);
     const GenericWire *out = wire(m, 1);
     if (s->updateActive != 0)
-        glideFract32(s->currentCoeffsFract32, s->targetCoeffsFract32, s->smoothingCoeffFract32, kSection);
+        glideFract32(s->currentCoeffsFract32, s->targetCoeffsFract32, s->smoothingCoeffFract32, kSectionWords);
     const auto ch = static_cast<int32_t>(channels(in));
     const uint32_t served = servedChannels(channels(in), capacity(m, kStateArray) / kStateWords);
     for (uint32_t c = 0; c < served; ++c)
@@ -89,7 +90,7 @@ int32_t sofV2HpFract32Set(ClassModule *m, uint32_t)
     const GenericWire *in = wire(m, 0);
     s->smoothingCoeffFract32 = kve_rounded(
         design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(in->info2)), s->smoothingTime, in->sampleRate));
-    float design[kSection];
+    float design[kSectionWords];
     design_second_order_filter(s->filterType, design, in->sampleRate, s->freq, s->gain, s->Q);
     // Process glides only while the flag stands, so it never sees half a set of target words.
     s->updateActive = 0;
@@ -101,10 +102,10 @@ int32_t sofV2HpFract32Set(ClassModule *m, uint32_t)
     const int32_t numShift = shiftFor(b12, std::max(b12, std::fabs(design[0])), &numFactor);
     const int32_t denShift = shiftFor(a12, a12, &denFactor);
     if (numShift != s->numShift || denShift != s->denShift)
-        std::fill_n(s->currentCoeffsFract32, kSection, 0);
-    const float scaled[kSection] = {design[0] * numFactor, design[1] * numFactor, design[2] * numFactor,
+        std::fill_n(s->currentCoeffsFract32, kSectionWords, 0);
+    const float scaled[kSectionWords] = {design[0] * numFactor, design[1] * numFactor, design[2] * numFactor,
                                     design[3] * denFactor, design[4] * denFactor};
-    toTargets(scaled, 1.0f, s->targetCoeffsFract32, kSection);
+    toTargets(scaled, 1.0f, s->targetCoeffsFract32, kSectionWords);
     s->numShift = numShift;
     s->denShift = denShift;
     s->updateActive = 1;

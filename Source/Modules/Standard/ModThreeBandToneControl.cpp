@@ -7,6 +7,7 @@
 
 namespace {
 
+using namespace kve::filters;
 using namespace kve::kit;
 using namespace kve::scalers;
 using namespace kve::tone;
@@ -50,11 +51,11 @@ constexpr std::array<Variable, 18> kVariables = {
     KVE_VARIABLE(ThreeBandToneControlModule, targetGain, Float),
     KVE_VARIABLE(ThreeBandToneControlModule, currentGain, Float),
     KVE_VARIABLE(ThreeBandToneControlModule, gainSmoothingCoeff, Float),
-    KVE_ARRAY(ThreeBandToneControlModule, lowTargetCoeffs, FloatArray, fixedLength(kSection)),
-    KVE_ARRAY(ThreeBandToneControlModule, lowCurrentCoeffs, FloatArray, fixedLength(kSection)),
+    KVE_ARRAY(ThreeBandToneControlModule, lowTargetCoeffs, FloatArray, fixedLength(kSectionWords)),
+    KVE_ARRAY(ThreeBandToneControlModule, lowCurrentCoeffs, FloatArray, fixedLength(kSectionWords)),
     KVE_ARRAY(ThreeBandToneControlModule, lowState, FloatArray, perChannelOfWire(0, 2)),
-    KVE_ARRAY(ThreeBandToneControlModule, highTargetCoeffs, FloatArray, fixedLength(kSection)),
-    KVE_ARRAY(ThreeBandToneControlModule, highCurrentCoeffs, FloatArray, fixedLength(kSection)),
+    KVE_ARRAY(ThreeBandToneControlModule, highTargetCoeffs, FloatArray, fixedLength(kSectionWords)),
+    KVE_ARRAY(ThreeBandToneControlModule, highCurrentCoeffs, FloatArray, fixedLength(kSectionWords)),
     KVE_ARRAY(ThreeBandToneControlModule, highState, FloatArray, perChannelOfWire(0, 2)),
 };
 
@@ -70,8 +71,8 @@ void threeBandToneControlProcess(ClassModule *m)
     const GenericWire *in = wire(m, 0);
     const GenericWire *out = wire(m, 1);
     if (s->updateActive != 0) {
-        glide(s->lowCurrentCoeffs, s->lowTargetCoeffs, s->smoothingCoeff, kSection);
-        glide(s->highCurrentCoeffs, s->highTargetCoeffs, s->smoothingCoeff, kSection);
+        glideCoefficients(s->lowCurrentCoeffs, s->lowTargetCoeffs, s->smoothingCoeff, kSectionWords);
+        glideCoefficients(s->highCurrentCoeffs, s->highTargetCoeffs, s->smoothingCoeff, kSectionWords);
     }
     const auto ch = static_cast<int32_t>(channels(in));
     const int32_t n = frames(in, out);

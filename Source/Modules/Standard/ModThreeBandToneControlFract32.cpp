@@ -6,6 +6,7 @@
 
 namespace {
 
+using namespace kve::filters;
 using namespace kve::kit;
 using namespace kve::scalers;
 using namespace kve::tone;
@@ -55,11 +56,11 @@ constexpr std::array<Variable, 21> kVariables = {
     KVE_VARIABLE(ThreeBandToneControlFract32Module, targetGainFract32, Fract32),
     KVE_VARIABLE(ThreeBandToneControlFract32Module, currentGainFract32, Fract32),
     KVE_VARIABLE(ThreeBandToneControlFract32Module, gainSmoothingCoeffFract32, Fract32),
-    KVE_ARRAY(ThreeBandToneControlFract32Module, lowTargetCoeffs, Fract32Array, fixedLength(kSection)),
-    KVE_ARRAY(ThreeBandToneControlFract32Module, lowCurrentCoeffs, Fract32Array, fixedLength(kSection)),
+    KVE_ARRAY(ThreeBandToneControlFract32Module, lowTargetCoeffs, Fract32Array, fixedLength(kSectionWords)),
+    KVE_ARRAY(ThreeBandToneControlFract32Module, lowCurrentCoeffs, Fract32Array, fixedLength(kSectionWords)),
     KVE_ARRAY(ThreeBandToneControlFract32Module, lowState, Fract32Array, perChannelOfWire(0, 4)),
-    KVE_ARRAY(ThreeBandToneControlFract32Module, highTargetCoeffs, Fract32Array, fixedLength(kSection)),
-    KVE_ARRAY(ThreeBandToneControlFract32Module, highCurrentCoeffs, Fract32Array, fixedLength(kSection)),
+    KVE_ARRAY(ThreeBandToneControlFract32Module, highTargetCoeffs, Fract32Array, fixedLength(kSectionWords)),
+    KVE_ARRAY(ThreeBandToneControlFract32Module, highCurrentCoeffs, Fract32Array, fixedLength(kSectionWords)),
     KVE_ARRAY(ThreeBandToneControlFract32Module, highState, Fract32Array, perChannelOfWire(0, 4)),
 };
 
@@ -75,8 +76,8 @@ void threeBandToneControlFract32Process(ClassModule *m)
     const GenericWire *in = wire(m, 0);
     const GenericWire *out = wire(m, 1);
     if (s->updateActive != 0) {
-        glideFract32(s->lowCurrentCoeffs, s->lowTargetCoeffs, s->smoothingCoeffFract32, kSection);
-        glideFract32(s->highCurrentCoeffs, s->highTargetCoeffs, s->smoothingCoeffFract32, kSection);
+        glideFract32(s->lowCurrentCoeffs, s->lowTargetCoeffs, s->smoothingCoeffFract32, kSectionWords);
+        glideFract32(s->highCurrentCoeffs, s->highTargetCoeffs, s->smoothingCoeffFract32, kSectionWords);
     }
     const auto ch = static_cast<int32_t>(channels(in));
     const int32_t n = frames(in, out);
@@ -102,13 +103,13 @@ int32_t threeBandToneControlFract32Set(ClassModule *m, uint32_t)
     auto *s = reinterpret_cast<ThreeBandToneControlFract32Module *>(m);
     const GenericWire *in = wire(m, 0);
     const float rate = in->sampleRate;
-    float shelf[kSection];
+    float shelf[kSectionWords];
     // Process glides only while the flag stands, so it never sees half a set of target words.
     s->updateActive = 0;
     design_second_order_filter(8, shelf, rate, std::sqrt(s->midFreq * s->lowFreq), s->bassGain - s->midGain, 0.0f);
-    toTargets(shelf, s->coeffScale, s->lowTargetCoeffs, kSection);
+    toTargets(shelf, s->coeffScale, s->lowTargetCoeffs, kSectionWords);
     design_second_order_filter(10, shelf, rate, std::sqrt(s->midFreq * s->highFreq), s->trebleGain - s->midGain, 0.0f);
-    toTargets(shelf, s->coeffScale, s->highTargetCoeffs, kSection);
+    toTargets(shelf, s->coeffScale, s->highTargetCoeffs, kSectionWords);
     s->updateActive = 1;
     s->smoothingCoeffFract32 =
         kve_rounded(design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(in->info2)), s->smoothingTime, rate));
