@@ -3,8 +3,9 @@
 // Hosts and packets are untrusted: every access stays inside the object it names. A single word without the
 // dereference flag stays inside its field (a variable's 8-byte room); an access through a pointer member needs a
 // data pointer (a wire's buffer, a module's private array or its free pointer word) and stays inside the wire's
-// buffer or the engine heaps, away from the engine's own records. The engine's links and class records cannot be
-// overwritten as raw values, and no pointer can be aimed at them.
+// buffer or the engine heaps, away from the engine's own records, and inside the array's capacity where the class
+// keeps it. The engine's links and class records cannot be overwritten as raw values, and no pointer can be aimed at
+// them; the private pointers of a class that owns them (its arrays, the modules it built) cannot be aimed at all.
 #include <cstring>
 
 #include "Engine/EngineInternal.h"
@@ -24,6 +25,8 @@ struct Member {
     uint32_t roomWords = 1;        // words a single-word access may reach from the field
     Kind kind = Kind::Scalar;
     bool writable = true;
+    bool owned = false;                 // a private variable of a class that owns them: never aimed by a host
+    uint64_t capacityWords = UINT64_MAX; // words an access through the pointer may reach, when the class keeps it
     uint32_t index = 0;
 };
 
@@ -96,6 +99,17 @@ int32_t decode(KVEInstance *in, uint32_t address, Member &out)
             // half of it would aim the module's writes anywhere. Pointer commands set it whole, with their checks.
             out.writable = out.kind == Kind::Scalar;
             out.index = index;
+            if (const uint32_t *capacities = kve_fwModuleHiddenWords(mod);
+                capacities != nullptr && out.kind == Kind::DataPointer) {
+                // The class owns its private variables: arrays first, with their capacities, then the modules it
+                // built, which no host follows.
+                const uint32_t p = k - kve_ClassPublicCount(c);
+                out.owned = true;
+                if (p < capacities[-1])
+                    out.capacityWords = capacities[p];
+                else
+                    out.kind = Kind::EnginePointer;
+            }
         } else {
             return KVE_E_MEMBER_INDEX;
         }
@@ -174,6 +188,8 @@ int32_t followPointer(KVEInstance *in, const Member &m, uint32_t offset, uint32_
     if (p == nullptr)
         return KVE_E_BAD_ARGUMENT;
     const uint64_t end = static_cast<uint64_t>(offset) + count;
+    if (end > m.capacityWords)
+        return KVE_E_BAD_ARGUMENT;
     if (isWireBuffer(m)) {
         if (end > kve::wireWords(kve::asWire(m.object)))
             return KVE_E_BAD_ARGUMENT;
@@ -389,7 +405,7 @@ int32_t kve_fwSetPointer(KVEInstance *instance, uint32_t destAddress, uint32_t s
     status = decode(instance, destAddress & ~KVE_MEMBER_DEREF, dst);
     if (status != KVE_OK)
         return status;
-    if (dst.kind != Kind::DataPointer)
+    if (dst.kind != Kind::DataPointer || dst.owned)
         return KVE_E_MEMBER_INDEX;
 
     char *base = src.field;

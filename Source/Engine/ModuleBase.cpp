@@ -44,10 +44,11 @@ const ModClassDescriptor *LookupModuleClass(KVEInstance *instance, uint32_t clas
 
 namespace {
 
-// The generic constructor, with room for `hiddenWords` words of the class's own after the wire-pointer array.
+// The generic constructor; a class that owns its private variables gets `hiddenWords` words of its own, and their
+// count before them, after the wire-pointer array.
 ClassModule *constructModule(KVEInstance *instance, const ModClassDescriptor *classRecord, int32_t *status,
                              uint32_t wireWord, GenericWire **wires, uint32_t argc, const uint32_t *args,
-                             uint32_t hiddenWords)
+                             bool ownsPrivates, uint32_t hiddenWords)
 {
     if (*status != KVE_OK)
         return nullptr;
@@ -67,7 +68,7 @@ ClassModule *constructModule(KVEInstance *instance, const ModClassDescriptor *cl
         }
     }
     const uint32_t v = kve_ClassVariableCount(classRecord);
-    const uint64_t hiddenBytes = hiddenWords == 0 ? 0 : 4ull * (hiddenWords + 1ull);
+    const uint64_t hiddenBytes = ownsPrivates ? 4ull * (hiddenWords + 1ull) : 0;
     const uint64_t bytes = (n + v) * 8ull + KVE_MODULE_HEADER_SIZE + hiddenBytes;
     auto *m = bytes <= UINT32_MAX ? static_cast<ClassModule *>(kve_fwMalloc2(instance, static_cast<uint32_t>(bytes), 8,
                                                                                KVE_HEAPS_DEFAULT, status))
@@ -86,7 +87,7 @@ ClassModule *constructModule(KVEInstance *instance, const ModClassDescriptor *cl
         std::memcpy(base + KVE_MODULE_HEADER_SIZE, args, static_cast<size_t>(argc) * 4u);
     if (n > 0)
         std::memcpy(m->wires, wires, static_cast<size_t>(n) * sizeof(GenericWire *));
-    if (hiddenWords != 0) {
+    if (ownsPrivates) {
         m->packed |= KVE_PACKED_HIDDEN;
         reinterpret_cast<uint32_t *>(m->wires + n)[0] = hiddenWords;
     }
@@ -102,14 +103,14 @@ ClassModule *BaseClassModule_Constructor2(KVEInstance *instance, const ModClassD
                                           int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
                                           const uint32_t *args)
 {
-    return constructModule(instance, classRecord, status, wireWord, wires, argc, args, 0);
+    return constructModule(instance, classRecord, status, wireWord, wires, argc, args, false, 0);
 }
 
 ClassModule *BaseClassModule_ConstructorHidden(const ModClassDescriptor *classRecord, int32_t *status,
                                                uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                                               const uint32_t *args, uint32_t hiddenWords)
+                                               const uint32_t *args, uint32_t arrays)
 {
-    return constructModule(g_pKVE_instance, classRecord, status, wireWord, wires, argc, args, hiddenWords);
+    return constructModule(g_pKVE_instance, classRecord, status, wireWord, wires, argc, args, true, arrays);
 }
 
 uint32_t *kve_fwModuleHiddenWords(ClassModule *module)

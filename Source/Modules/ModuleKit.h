@@ -76,6 +76,7 @@ constexpr ClassRecord<N> makeClass(uint32_t classId, const Functions &f, const s
     ClassRecord<N> c{{f.constructor, classId, f.process, f.bypass, f.set, f.get, nullptr, 0, 0, 0}, {}};
     uint32_t publicCount = 0;
     uint32_t privateCount = 0;
+    bool pointerSeen = false;
     for (size_t k = 0; k < N; ++k) {
         if (isPrivate(vars[k].type))
             ++privateCount;
@@ -83,6 +84,9 @@ constexpr ClassRecord<N> makeClass(uint32_t classId, const Functions &f, const s
             descriptionBreaksInstanceLayout(); // scalars come before arrays
         else
             ++publicCount;
+        if (isArray(vars[k].type) && pointerSeen)
+            descriptionBreaksInstanceLayout(); // the engine finds array k's capacity at hidden word k: arrays first
+        pointerSeen = pointerSeen || vars[k].type == Type::Pointer;
         if (isFloat(vars[k].type))
             c.record.floatMask |= 1u << k;
         c.offsets[k] = vars[k].offset;

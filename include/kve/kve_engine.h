@@ -50,7 +50,7 @@ typedef struct IOPin IOPin;
 #define KVE_PACKED_STATE_SHIFT 24u
 #define KVE_PACKED_STATE_MASK 0x03000000u
 #define KVE_PACKED_DEFERRED_SET 0x08000000u
-#define KVE_PACKED_HIDDEN 0x10000000u /* the class keeps hidden words after the wire-pointer array */
+#define KVE_PACKED_HIDDEN 0x10000000u /* the class owns its private variables; hidden words follow the wires */
 
 /* Module states. */
 enum { KVE_STATE_ACTIVE = 0, KVE_STATE_BYPASSED = 1, KVE_STATE_MUTED = 2, KVE_STATE_INACTIVE = 3 };
@@ -310,12 +310,15 @@ ClassModule *BaseClassModule_Constructor(const ModClassDescriptor *classRecord, 
 ClassModule *BaseClassModule_Constructor2(KVEInstance *instance, const ModClassDescriptor *classRecord,
                                           int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
                                           const uint32_t *args);
-/* The generic constructor with `hiddenWords` words of the class's own after the wire-pointer array: array
- * capacities and other sizes the class must be able to trust. No member address reaches them. */
+/* The generic constructor for a class that owns its private variables: the first `arrays` of them are arrays whose
+ * capacities (in 4-byte elements) the class stores in hidden words after the wire-pointer array, the rest are
+ * modules it builds. No member address reaches the hidden words; hosts may read the private pointers but never aim
+ * them, and reach no further into an array than its capacity. */
 ClassModule *BaseClassModule_ConstructorHidden(const ModClassDescriptor *classRecord, int32_t *status,
                                                uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                                               const uint32_t *args, uint32_t hiddenWords);
-/* The module's hidden words, or null when its class keeps none. */
+                                               const uint32_t *args, uint32_t arrays);
+/* The array capacities of a module built by BaseClassModule_ConstructorHidden (their count in the word before), or
+ * null for any other module. */
 uint32_t *kve_fwModuleHiddenWords(ClassModule *module);
 ClassModule *ClassModule_Constructor(uint32_t classId, int32_t *status, uint32_t wireWord, GenericWire **wires,
                                      uint32_t argc, const uint32_t *args);

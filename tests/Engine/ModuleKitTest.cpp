@@ -41,14 +41,39 @@ ClassModule *kitConstructor(int32_t *status, uint32_t wireWord, GenericWire **wi
     return kve::kit::construct(kKitClass, kKitVariables, 1, 1, status, wireWord, wires, argc, args);
 }
 
-const ModClassDescriptor *const kKitTable[] = {&kKitClass.record};
+// A composite of the kit: it builds a kit module on its own two wires and keeps it in a private pointer.
+struct CompositeModule {
+    ClassModule header;
+    ClassModule *inner;
+};
+
+constexpr uint32_t kCompositeClassId = 0xBEEFF021u;
+ClassModule *compositeConstructor(int32_t *, uint32_t, GenericWire **, uint32_t, const uint32_t *);
+
+constexpr std::array<kve::kit::Variable, 1> kCompositeVariables = {KVE_VARIABLE(CompositeModule, inner, Pointer)};
+constinit const kve::kit::ClassRecord<1> kCompositeClass =
+    kve::kit::makeClass<1>(kCompositeClassId, {compositeConstructor, kitProcess}, kCompositeVariables);
+
+ClassModule *compositeConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
+                                  const uint32_t *args)
+{
+    auto *m = reinterpret_cast<CompositeModule *>(
+        BaseClassModule_ConstructorHidden(&kCompositeClass.record, status, wireWord, wires, argc, args, 0));
+    if (m == nullptr)
+        return nullptr;
+    const uint32_t innerArgs[] = {bitsOf(1.0f), 1};
+    m->inner = ClassModule_Constructor(kKitClassId, status, 0x101, m->header.wires, 2, innerArgs);
+    return m->inner != nullptr ? &m->header : nullptr;
+}
+
+const ModClassDescriptor *const kKitTable[] = {&kKitClass.record, &kCompositeClass.record};
 
 class ModuleKit : public ::testing::Test {
 protected:
     void SetUp() override
     {
         engine_->classTable = kKitTable;
-        engine_->classCount = 1;
+        engine_->classCount = 2;
         in_ = engine_.wire(3, 8);
         out_ = engine_.wire(3, 8);
     }
@@ -114,6 +139,39 @@ TEST_F(ModuleKit, HiddenWordsAreOutOfEveryHostsReach)
     EXPECT_EQ(kve_fwSetValue(engine_.get(), KVE_MEMBER_ADDRESS(id, 6), m->packed & ~KVE_PACKED_HIDDEN, 0, 0),
               KVE_E_MEMBER_INDEX)
         << "the mark that finds the hidden words cannot be cleared";
+}
+
+TEST_F(ModuleKit, HostsReachNoFurtherThanAnArrayHoldsAndAimNoPrivatePointer)
+{
+    int32_t status = KVE_OK;
+    ClassModule *m = build(2, &status);
+    ASSERT_NE(m, nullptr);
+    KVEInstance *e = engine_.get();
+    const uint32_t gains = KVE_MEMBER_ADDRESS(m->objectId, 10) | KVE_MEMBER_DEREF;   // 3 entries
+    const uint32_t history = KVE_MEMBER_ADDRESS(m->objectId, 11) | KVE_MEMBER_DEREF; // 2 x 2 + 1 entries
+    std::vector<uint32_t> words(6, 7);
+    EXPECT_EQ(kve_fwSetValue(e, gains, bitsOf(0.5f), 2, 0), KVE_OK);
+    EXPECT_EQ(kve_fwSetValue(e, gains, bitsOf(0.5f), 3, 0), KVE_E_BAD_ARGUMENT) << "one past the gains";
+    EXPECT_EQ(kve_fwFetchValues(e, history, 0, 5, words.data()), KVE_OK);
+    EXPECT_EQ(kve_fwFetchValues(e, history, 0, 6, words.data()), KVE_E_BAD_ARGUMENT) << "one past the history";
+    EXPECT_EQ(kve_fwSetValues(e, history, 4, 2, words.data(), 0), KVE_E_BAD_ARGUMENT);
+    EXPECT_EQ(kve_fwSetPointer(e, KVE_MEMBER_ADDRESS(m->objectId, 10), KVE_MEMBER_ADDRESS(m->objectId, 11), 0),
+              KVE_E_MEMBER_INDEX)
+        << "an array the module owns is not re-aimed";
+
+    // The module a composite built: its id can be read, but it is neither followed as words nor re-aimed.
+    ClassModule *composite = engine_.module(kCompositeClassId, 0x101, {in_, out_}, {}, &status);
+    ASSERT_NE(composite, nullptr);
+    const ClassModule *inner = reinterpret_cast<CompositeModule *>(composite)->inner;
+    const uint32_t link = KVE_MEMBER_ADDRESS(composite->objectId, 8);
+    EXPECT_EQ(kve_fwDerefPointer(e, link, &status), inner->objectId);
+    EXPECT_EQ(status, KVE_OK);
+    EXPECT_EQ(kve_fwFetchValue(e, link | KVE_MEMBER_DEREF, &status, 0), 0u);
+    EXPECT_EQ(status, KVE_E_MEMBER_INDEX);
+    EXPECT_EQ(kve_fwSetPointer(e, link, KVE_MEMBER_ADDRESS(in_->objectId, 3) | KVE_MEMBER_DEREF, 0),
+              KVE_E_MEMBER_INDEX)
+        << "a wire's samples, which a host writes, never stand in for the inner module";
+    EXPECT_EQ(reinterpret_cast<CompositeModule *>(composite)->inner, inner);
 }
 
 TEST_F(ModuleKit, ShortWiringAndFailedArraysBuildNothing)

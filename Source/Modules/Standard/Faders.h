@@ -74,7 +74,7 @@ inline ClassModule *constructVolumeControl(const ModClassDescriptor &record, uin
     constexpr uint32_t kOneInOneOut = 0x101;
     if (!kit::requireWires(status, wireWord, 1, 1))
         return nullptr;
-    ClassModule *m = BaseClassModule_Constructor(&record, status, kOneInOneOut, wires, argc, args);
+    ClassModule *m = BaseClassModule_ConstructorHidden(&record, status, kOneInOneOut, wires, argc, args, 0);
     if (m == nullptr)
         return nullptr;
     ClassModule *inner = ClassModule_Constructor(innerClassId, status, kOneInOneOut, wires, innerArgc, innerArgs);

@@ -118,7 +118,7 @@ ClassModule *constructComposite(const ModClassDescriptor &record, size_t innerOf
         *status = KVE_E_ARG_COUNT;
         return nullptr;
     }
-    ClassModule *outer = BaseClassModule_Constructor(&record, status, wireWord, wires, argc, args);
+    ClassModule *outer = BaseClassModule_ConstructorHidden(&record, status, wireWord, wires, argc, args, 0);
     if (outer == nullptr)
         return nullptr;
     const uint32_t count = stages(outer);
