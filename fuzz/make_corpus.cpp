@@ -1,12 +1,15 @@
 // Writes the seed corpora of the fuzz targets: a few valid packets and layout streams, built with the packet
 // builder against the "stereo-copy" example layout the fuzzed engine holds (wires 1 and 2 bound to input pin 0 and
-// output pin 0, Copier 3, layout 4). Rerunning it rewrites the same files: make_corpus DIR writes DIR/<target>/.
+// output pin 0, Copier 3, layout 4), the "stereo-chain" example, and one layout for each installed class, so that
+// the fuzzers start from every class's constructor, Set and Process. Rerunning it rewrites the same files:
+// make_corpus DIR writes DIR/<target>/.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "Engine/LayoutCipher.h"
+#include "FuzzEngine.h"
 #include "kve/kve_engine.h"
 #include "kve/kve_packet.h"
 #include "layouts/ExampleLayouts.h"
@@ -126,6 +129,72 @@ std::vector<Seed> arraySeeds()
     };
 }
 
+// A pump of one block through the first layout: the first four samples of wire `in` written, four of `out` read.
+std::vector<uint32_t> pumpPacket(uint32_t in, uint32_t out)
+{
+    return {0, samples(in), 0, samples(out), 0, 4, 4, bits(0.5f), bits(-0.25f), bits(0.125f), bits(1.0f)};
+}
+
+// The stereo chain, pumped once.
+Seed pumpedChain()
+{
+    LayoutStream chain = kvelayouts::findExampleLayout("stereo-chain")->build({});
+    constexpr uint32_t kChainInput = 1, kChainOutput = 4;
+    chain.add(58, pumpPacket(kChainInput, kChainOutput));
+    return {"stereo-chain-pumped", chain.words()};
+}
+
+// Wirings tried, in order, for a class's layout: the first one its constructor takes is used.
+constexpr uint32_t kWirings[] = {0x101, 0x10101, 0x102, 0x201, 0x103, 0x202, 0x301};
+constexpr uint32_t kWires = 4;
+
+uint32_t wiresOf(uint32_t wireWord)
+{
+    return KVE_PACKED_INPUTS(wireWord) + KVE_PACKED_OUTPUTS(wireWord) + KVE_PACKED_SCRATCH(wireWord);
+}
+
+// For each installed class: four stereo wires, the class built on the first wiring it takes with every construction
+// argument 0, a layout holding it, a start and one pumped block. Classes that take none of the wirings are left out.
+std::vector<Seed> classSeeds()
+{
+    kvefuzz::FuzzEngine trial;
+    KVEInstance *e = trial.get();
+    std::vector<Seed> seeds;
+    for (uint32_t k = 0; k < g_module_descriptor_count; ++k) {
+        const ModClassDescriptor *c = g_module_descriptor_table[k];
+        const std::vector<uint32_t> args(kve_ClassPublicCount(c), 0);
+        for (uint32_t wireWord : kWirings) {
+            kve_fwDestroy(e);
+            int32_t status = KVE_OK;
+            GenericWire *w[kWires];
+            for (GenericWire *&wire : w)
+                wire = ClassWire_Constructor(e, &status, bits(48000.0f), kvepackets::wireInfo1(2), 32, 0);
+            ClassModule *m = ClassModule_Constructor3(e, c->classId, &status, wireWord, w,
+                                                      static_cast<uint32_t>(args.size()), args.data());
+            if (m == nullptr || status != KVE_OK)
+                continue;
+            const uint32_t inner = e->lastObject->objectId - m->objectId;
+            LayoutStream s;
+            s.lookupTable(16);
+            std::vector<uint32_t> ids;
+            for (uint32_t i = 0; i < kWires; ++i)
+                ids.push_back(s.wire(2, 32));
+            const std::vector<uint32_t> wired(ids.begin(), ids.begin() + wiresOf(wireWord));
+            const uint32_t module = s.module(c->classId, wireWord, wired, args, inner);
+            const uint32_t layout = s.layout(1);
+            s.place(layout, 0, {module});
+            s.start();
+            s.add(58, pumpPacket(ids[0], ids[KVE_PACKED_INPUTS(wireWord)]));
+            char name[32];
+            std::snprintf(name, sizeof name, "class-%08x", c->classId);
+            seeds.push_back({name, s.words()});
+            break;
+        }
+    }
+    kve_fwDestroy(e);
+    return seeds;
+}
+
 bool writeSeeds(const std::filesystem::path &dir, const std::vector<Seed> &seeds)
 {
     std::filesystem::create_directories(dir);
@@ -147,7 +216,9 @@ int main(int argc, char **argv)
         return 2;
     }
     const std::filesystem::path root = argv[1];
-    return writeSeeds(root / "packet_fuzzer", packetSeeds()) && writeSeeds(root / "array_fuzzer", arraySeeds())
-               ? 0
-               : 1;
+    std::vector<Seed> layouts = arraySeeds();
+    layouts.push_back(pumpedChain());
+    for (Seed &s : classSeeds())
+        layouts.push_back(std::move(s));
+    return writeSeeds(root / "packet_fuzzer", packetSeeds()) && writeSeeds(root / "array_fuzzer", layouts) ? 0 : 1;
 }

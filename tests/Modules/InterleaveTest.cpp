@@ -1,4 +1,6 @@
 // Interleave and Deinterleave: channels of several wires gathered into one wire in wire order, and split back.
+#include <cstring>
+
 #include "RoutersTestSupport.h"
 
 namespace routertest {
@@ -61,6 +63,26 @@ TEST_F(Interleaves, InterleaveAndDeinterleaveStayInsideShortWiring)
     pump(deinterleave);
     for (uint32_t t = 0; t < 4; ++t)
         EXPECT_EQ(data(one)[t], data(wide)[3 * t]);
+}
+
+TEST_F(Interleaves, AWireWithoutChannelsHoldsNoFrameWhateverItsBlock)
+{
+    // A wire of no channels has no sample room; the object after it in the heap is where its samples would land.
+    GenericWire *source = wire(1, 8);
+    GenericWire *empty = wire(0, 64);
+    GenericWire *after = wire(1, 4);
+    ramp(source, 1.0f);
+    fill(after, 7.0f);
+    ClassModule *deinterleave = build(kDeinterleave, 0x101, {source, empty}, {});
+    ClassModule *interleave = build(kInterleave, 0x101, {empty, source}, {});
+    ASSERT_NE(deinterleave, nullptr);
+    ASSERT_NE(interleave, nullptr);
+    const GenericWire record = *after;
+    pump(deinterleave);
+    pump(interleave);
+    EXPECT_EQ(std::memcmp(after, &record, sizeof record), 0) << "the next wire's record is untouched";
+    for (uint32_t t = 0; t < 4; ++t)
+        EXPECT_EQ(data(after)[t], 7.0f);
 }
 
 } // namespace

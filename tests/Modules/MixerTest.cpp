@@ -483,6 +483,30 @@ TEST_F(Mixers, MixerV3MixesTheTermsItKeepsFromTheMatrix)
     }
 }
 
+TEST_F(Mixers, MixerSmoothedFract32TakesAnyPostShiftAHostWrites)
+{
+    // A shift far beyond the word leaves every gain at 0 or at full scale of its sign, as the exact scaling would.
+    struct Case {
+        int32_t postShift;
+        std::vector<int32_t> targets;
+    } cases[] = {
+        {INT32_MAX, {0, 0, 0, 0}},
+        {INT32_MIN, {INT32_MAX, INT32_MIN, 0, INT32_MAX}},
+        {300, {0, 0, 0, 0}},
+        {-300, {INT32_MAX, INT32_MIN, 0, INT32_MAX}},
+    };
+    for (const Case &c : cases) {
+        ClassModule *m = build(kMixerSmoothedFract32, 0x101, {wire(2, 8), wire(2, 8)}, {bitsOf(1.0f), 0, 0});
+        ASSERT_NE(m, nullptr);
+        const std::vector<float> matrix = {0.5f, -0.25f, 0.0f, 1e-30f};
+        std::copy(matrix.begin(), matrix.end(), array(m, 3));
+        var<int32_t>(m, 2) = c.postShift;
+        ClassModule_Set(m, 0);
+        for (uint32_t k = 0; k < 4; ++k)
+            EXPECT_EQ(array<int32_t>(m, 4)[k], c.targets[k]) << "shift " << c.postShift << ", entry " << k;
+    }
+}
+
 TEST_F(Mixers, MixerV3Fract32MixesItsPositiveTermsWordForWord)
 {
     // Input wires of 1 and 2 channels into 2 outputs; the largest entry sets the post-shift, negative and tiny

@@ -71,7 +71,7 @@ int32_t mixerSmoothedFract32Set(ClassModule *m, uint32_t mask)
     const uint32_t inputs = channels(wire(m, 0));
     const uint32_t entries = inputs * servedOutputs(channels(wire(m, 1)), inputs, matrixCapacity(m));
     for (uint32_t k = 0; k < entries; ++k)
-        s->targetGain[k] = kve_rounded(std::ldexp(s->gain[k], -s->postShift));
+        s->targetGain[k] = kve_rounded(withoutShift(s->gain[k], s->postShift));
     return 0;
 }
 

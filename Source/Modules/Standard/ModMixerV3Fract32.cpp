@@ -84,7 +84,7 @@ int32_t mixerV3Fract32Set(ClassModule *m, uint32_t mask)
     const uint32_t count = slots(m);
     uint32_t n = buildTerms<Fract32>(m, s->gain, capacity(m, 0), count, [s](uint32_t k, Term<Fract32> term, float g) {
         s->terms[k] = term;
-        s->termGain[k] = kve_rounded(std::ldexp(g, -s->postShift));
+        s->termGain[k] = kve_rounded(withoutShift(g, s->postShift));
     });
     for (; n < count; ++n)
         s->termGain[n] = 0;

@@ -51,9 +51,11 @@ inline Route decode(const ClassModule *m, int32_t word)
 }
 
 // Frames a routed source and the output both hold (complex frames when `complex`): a source shorter than the
-// output block is never read past its end.
+// output block is never read past its end, and a wire without channels holds no frame at all, whatever its block.
 inline int32_t routedFrames(const GenericWire *src, const GenericWire *out, bool complex)
 {
+    if (channels(src) == 0 || channels(out) == 0)
+        return 0;
     const uint32_t n = std::min(blockSize(src), blockSize(out));
     return static_cast<int32_t>(complex ? n >> 1 : n);
 }

@@ -34,6 +34,10 @@ inline float mantissa(float g, int32_t *exponent)
     return m;
 }
 
+// g x 2^-shift for any shift a host writes: shifts beyond +-256 give what +-256 gives (0 or infinity for every
+// float), and negating the most negative shift is never attempted.
+inline float withoutShift(float g, int32_t shift) { return std::ldexp(g, -std::clamp(shift, -256, 256)); }
+
 // The control scalers apply every gain with this shift, so a float control value v acts as the linear gain v.
 constexpr int32_t kControlShift = 8;
 
