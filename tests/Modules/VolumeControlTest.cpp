@@ -2,13 +2,13 @@
 // numerator Set derives from the gain and the compensation (a unity filter at 0 dB, a plain gain above), the whole
 // response below 0 dB against scipy's freqz of the closed form once the inner coefficients have glided, the inner
 // module's state choosing what runs, and construction that fails without leaving anything behind.
+#include <complex>
+#include <numbers>
+
 #include "FaderTestSupport.h"
 #include "Modules/Standard/Filters.h"
 #include "Modules/Standard/FiltersFract32.h"
 #include "support/PythonOracle.h"
-
-#include <complex>
-#include <numbers>
 
 namespace fadertest {
 namespace {
