@@ -134,5 +134,6 @@ inline uint32_t capacity(ClassModule *m, uint32_t array) { return kve_fwModuleHi
 
 inline GenericWire *wire(const ClassModule *m, uint32_t k) { return m->wires[k]; }
 inline uint32_t wireWords(const GenericWire *w) { return KVE_WIRE_CHANNELS(w->info1) * KVE_WIRE_BLOCK_SIZE(w->info2); }
+inline uint32_t blockSize(const GenericWire *w) { return KVE_WIRE_BLOCK_SIZE(w->info2); }
 
 } // namespace kve::kit

@@ -25,21 +25,6 @@ inline void balanceGains(float balance, float *left, float *right)
     *right = std::sin(theta);
 }
 
-// Glides every channel of `in` into `out` over `frames` frames toward `target`, the channels interleaved with stride
-// `ch`. Each channel starts again from `*current`, so all channels follow one trajectory; `*current` then holds the
-// last channel's end gain (unchanged when there is no channel).
-inline void smoothChannelsFract32(const Fract32 *in, Fract32 *out, uint32_t ch, int32_t frames, Fract32 *current,
-                                  Fract32 target, Fract32 coeff)
-{
-    Fract32 working = *current;
-    for (uint32_t c = 0; c < ch; ++c) {
-        working = *current;
-        kve_vecScaleSmoothFract32(in + c, static_cast<int32_t>(ch), out + c, static_cast<int32_t>(ch), &working,
-                                  target, 0, coeff, frames);
-    }
-    *current = working;
-}
-
 // The volume controls, float and Fract32 alike: a gain in dB with a low-level loudness compensation that an inner
 // biquad module adds below 0 dB. `reserved` belongs to the host; the compensation design lies outside the module.
 struct VolumeControlModule {

@@ -47,8 +47,6 @@ struct BiquadCascadeModule {
     float *state;
 };
 
-inline uint32_t blockSize(const GenericWire *w) { return KVE_WIRE_BLOCK_SIZE(w->info2); }
-
 // A size a host wrote (stages, taps, order) held to what was allocated for it: below zero counts as zero.
 inline uint32_t clampedCount(int32_t written, uint32_t capacity)
 {

@@ -61,8 +61,7 @@ inline uint32_t cascadeStageCapacity(ClassModule *m)
 // a host writes never reaches past them.
 inline uint32_t cascadeStages(ClassModule *m)
 {
-    const int32_t wanted = reinterpret_cast<const BiquadCascadeFract32Module *>(m)->numStages;
-    return wanted < 0 ? 0 : std::min(static_cast<uint32_t>(wanted), cascadeStageCapacity(m));
+    return clampedCount(reinterpret_cast<const BiquadCascadeFract32Module *>(m)->numStages, cascadeStageCapacity(m));
 }
 
 // The shift a coefficient set is held with: the largest exponent e of its values (v = mantissa x 2^e, 0.5 <= |mantissa|

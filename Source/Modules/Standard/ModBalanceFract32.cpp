@@ -44,11 +44,11 @@ void balanceFract32Process(ClassModule *m)
     const GenericWire *leftOut = wire(m, 2);
     const GenericWire *rightOut = wire(m, 3);
     const auto block = static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(leftIn->info2));
-    kve::faders::smoothChannelsFract32(words(leftIn), words(leftOut), channels(leftIn), frames(leftIn, leftOut),
-                                       &s->currentGainLeft, s->targetGainLeft, s->smoothingCoeff);
-    kve::faders::smoothChannelsFract32(words(rightIn), words(rightOut), channels(rightIn),
-                                       std::min(block, frames(rightIn, rightOut)), &s->currentGainRight,
-                                       s->targetGainRight, s->smoothingCoeff);
+    s->currentGainLeft = glideChannelsFrom(words(leftIn), words(leftOut), channels(leftIn), frames(leftIn, leftOut),
+                                           s->currentGainLeft, s->targetGainLeft, s->smoothingCoeff);
+    s->currentGainRight = glideChannelsFrom(words(rightIn), words(rightOut), channels(rightIn),
+                                            std::min(block, frames(rightIn, rightOut)), s->currentGainRight,
+                                            s->targetGainRight, s->smoothingCoeff);
 }
 
 int32_t balanceFract32Set(ClassModule *m, uint32_t)

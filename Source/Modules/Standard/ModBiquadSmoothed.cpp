@@ -56,7 +56,7 @@ int32_t biquadSmoothedSet(ClassModule *m, uint32_t)
 {
     auto *s = reinterpret_cast<BiquadSmoothedModule *>(m);
     const GenericWire *in = wire(m, 0);
-    s->smoothingCoeff = design_smoother(static_cast<int32_t>(blockSize(in)), s->smoothingTime, in->sampleRate);
+    s->smoothingCoeff = blockSmoother(s->smoothingTime, in);
     return 0;
 }
 

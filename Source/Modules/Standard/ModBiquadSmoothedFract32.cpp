@@ -59,8 +59,7 @@ int32_t biquadSmoothedFract32Set(ClassModule *m, uint32_t)
 {
     auto *s = reinterpret_cast<BiquadSmoothedFract32Module *>(m);
     const GenericWire *in = wire(m, 0);
-    s->smoothingCoeffFract32 = kve_rounded(design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(in->info2)),
-                                                           s->smoothingTime, in->sampleRate));
+    s->smoothingCoeffFract32 = kve_rounded(blockSmoother(s->smoothingTime, in));
     beginUpdate(s->updateActive);
     s->pendingPostShift = coefficientShift(s->coeffs, 5);
     convertCoefficients(s->coeffs, s->targetCoeffsFract32, 5, s->pendingPostShift);

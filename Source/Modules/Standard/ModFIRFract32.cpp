@@ -29,13 +29,13 @@ constexpr std::array<Variable, 6> kVariables = {
 };
 
 // Words of one channel's state: the block size and the taps the module was built for, plus 3.
-uint32_t stateStride(ClassModule *m) { return KVE_WIRE_BLOCK_SIZE(wire(m, 0)->info2) + capacity(m, 1) + 3; }
+uint32_t stateStride(ClassModule *m) { return blockSize(wire(m, 0)) + capacity(m, 1) + 3; }
 
 // Taps the module runs and converts: `numTaps`, held to the taps its arrays were allocated for.
 uint32_t tapsOf(ClassModule *m)
 {
     const int32_t wanted = reinterpret_cast<const FIRFract32Module *>(m)->numTaps;
-    return wanted < 0 ? 0 : std::min({static_cast<uint32_t>(wanted), capacity(m, 0), capacity(m, 1)});
+    return clampedCount(wanted, std::min(capacity(m, 0), capacity(m, 1)));
 }
 
 ClassModule *firFract32Constructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,

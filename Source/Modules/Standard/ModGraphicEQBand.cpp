@@ -80,7 +80,7 @@ int32_t graphicEQBandSet(ClassModule *m, uint32_t)
     // The band must have width: a low edge at or above the high one moves to 1 Hz below it.
     if (s->lowFreq >= s->highFreq)
         s->lowFreq = s->highFreq - 1.0f;
-    s->smoothingCoeff = design_smoother(static_cast<int32_t>(blockSize(in)), s->smoothingTime, in->sampleRate);
+    s->smoothingCoeff = blockSmoother(s->smoothingTime, in);
     design_geq(static_cast<int32_t>(2 * stagesOf(m)), s->targetCoeffs, s->lowFreq, s->highFreq, s->gain,
                in->sampleRate);
     return 0;

@@ -31,7 +31,9 @@ ClassModule *graphicEQBandFract32Constructor(int32_t *status, uint32_t wireWord,
     return constructComposite(
         kve_modGraphicEQBandFract32Class.record, offsetof(GraphicEQBandFract32Module, innerModule),
         kBiquadCascadeFract32Id, status, wireWord, wires, argc, args,
-        [](ClassModule *m) { return static_cast<uint32_t>(reinterpret_cast<GraphicEQBandFract32Module *>(m)->numStages); });
+        [](ClassModule *m) {
+            return static_cast<uint32_t>(reinterpret_cast<GraphicEQBandFract32Module *>(m)->numStages);
+        });
 }
 
 void graphicEQBandFract32Process(ClassModule *m)

@@ -37,7 +37,7 @@ void invertFract32Process(ClassModule *m)
     const GenericWire *in = wire(m, 0);
     const GenericWire *out = wire(m, 1);
     const Fract32 target = s->isInverted != 0 ? INT32_MIN : INT32_MAX;
-    kve::faders::smoothChannelsFract32(words(in), words(out), channels(in), frames(in, out), &s->currentGain, target,
+    s->currentGain = glideChannelsFrom(words(in), words(out), channels(in), frames(in, out), s->currentGain, target,
                                        s->smoothingCoeff);
 }
 

@@ -80,8 +80,7 @@ int32_t mixerSmoothedV2bSet(ClassModule *m, uint32_t mask)
     auto *s = reinterpret_cast<MixerSmoothedV2bModule *>(m);
     const GenericWire *first = wire(m, 0);
     if (mask & (1u << 8))
-        s->smoothingCoeff = design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(first->info2)), s->smoothingTime,
-                                            first->sampleRate);
+        s->smoothingCoeff = blockSmoother(s->smoothingTime, first);
     return 0;
 }
 

@@ -76,8 +76,7 @@ int32_t mixerSparseSmoothedSet(ClassModule *m, uint32_t mask)
     auto *s = reinterpret_cast<MixerSparseSmoothedModule *>(m);
     const GenericWire *first = wire(m, 0);
     if (mask & (1u << 8))
-        s->smoothingCoeff = design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(first->info2)), s->smoothingTime,
-                                            first->sampleRate);
+        s->smoothingCoeff = blockSmoother(s->smoothingTime, first);
     if ((mask & (1u << 12)) == 0)
         return 0;
     const uint32_t count = slots(m);

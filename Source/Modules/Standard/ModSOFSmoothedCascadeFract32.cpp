@@ -89,7 +89,7 @@ int32_t sofSmoothedCascadeFract32Set(ClassModule *m, uint32_t)
     auto *s = reinterpret_cast<SOFSmoothedCascadeFract32Module *>(m);
     const GenericWire *in = wire(m, 0);
     s->smoothingCoeffFract32 = kve_rounded(
-        design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(in->info2)), s->smoothingTime, in->sampleRate));
+        blockSmoother(s->smoothingTime, in));
     const uint32_t stages = clampedCount(s->numStages, capacity(m, kStagesArray));
     for (uint32_t k = 0; k < stages; ++k)
         design_second_order_filter(s->filterTypes[k], s->coeffs + kSectionWords * k, in->sampleRate, s->freqs[k],

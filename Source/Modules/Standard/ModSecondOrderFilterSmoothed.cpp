@@ -75,7 +75,7 @@ int32_t secondOrderFilterSmoothedSet(ClassModule *m, uint32_t)
     auto *s = reinterpret_cast<SecondOrderFilterSmoothedModule *>(m);
     const GenericWire *in = wire(m, 0);
     s->smoothingCoeff =
-        design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(in->info2)), s->smoothingTime, in->sampleRate);
+        blockSmoother(s->smoothingTime, in);
     // Process glides only while the flag stands, so it never sees half a design.
     s->updateActive = 0;
     float design[kSectionWords];

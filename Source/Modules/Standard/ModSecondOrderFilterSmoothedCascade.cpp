@@ -80,7 +80,7 @@ int32_t secondOrderFilterSmoothedCascadeSet(ClassModule *m, uint32_t)
     auto *s = reinterpret_cast<SecondOrderFilterSmoothedCascadeModule *>(m);
     const GenericWire *in = wire(m, 0);
     s->smoothingCoeff =
-        design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(in->info2)), s->smoothingTime, in->sampleRate);
+        blockSmoother(s->smoothingTime, in);
     s->updateActive = 0;
     const uint32_t stages = clampedCount(s->numStages, capacity(m, kStagesArray));
     for (uint32_t k = 0; k < stages; ++k)

@@ -89,7 +89,7 @@ int32_t sofV2HpFract32Set(ClassModule *m, uint32_t)
     auto *s = reinterpret_cast<SofV2HpFract32Module *>(m);
     const GenericWire *in = wire(m, 0);
     s->smoothingCoeffFract32 = kve_rounded(
-        design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(in->info2)), s->smoothingTime, in->sampleRate));
+        blockSmoother(s->smoothingTime, in));
     float design[kSectionWords];
     design_second_order_filter(s->filterType, design, in->sampleRate, s->freq, s->gain, s->Q);
     // Process glides only while the flag stands, so it never sees half a set of target words.

@@ -99,7 +99,7 @@ int32_t threeBandToneControlSet(ClassModule *m, uint32_t)
     design_second_order_filter(10, s->highTargetCoeffs, rate, std::sqrt(s->midFreq * s->highFreq),
                                s->trebleGain - s->midGain, 0.0f);
     s->updateActive = 1;
-    s->smoothingCoeff = design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(in->info2)), s->smoothingTime, rate);
+    s->smoothingCoeff = blockSmoother(s->smoothingTime, in);
     s->gainSmoothingCoeff = design_smoother(1, s->smoothingTime, rate);
     s->targetGain = undB(s->midGain);
     return 0;

@@ -112,7 +112,7 @@ int32_t threeBandToneControlFract32Set(ClassModule *m, uint32_t)
     toTargets(shelf, s->coeffScale, s->highTargetCoeffs, kSectionWords);
     s->updateActive = 1;
     s->smoothingCoeffFract32 =
-        kve_rounded(design_smoother(static_cast<int32_t>(KVE_WIRE_BLOCK_SIZE(in->info2)), s->smoothingTime, rate));
+        kve_rounded(blockSmoother(s->smoothingTime, in));
     s->gainSmoothingCoeffFract32 = kve_rounded(design_smoother(1, s->smoothingTime, rate));
     s->targetGainFract32 = kve_rounded(undB(s->midGain) * s->coeffScale);
     return 0;

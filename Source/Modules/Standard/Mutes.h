@@ -28,18 +28,6 @@ template <class Sample> Sample *data(const GenericWire *w) { return static_cast<
 
 // ---- Smoothed gains, float or Fract32 (the Fract32 glides run with postShift 0) ----
 
-inline void scaleSmooth(const float *in, int32_t inInc, float *out, int32_t outInc, float *gain, float target,
-                        float coeff, int32_t n)
-{
-    kve_vecScaleSmooth(in, inInc, out, outInc, gain, target, coeff, n);
-}
-
-inline void scaleSmooth(const Fract32 *in, int32_t inInc, Fract32 *out, int32_t outInc, Fract32 *gain,
-                        Fract32 target, Fract32 coeff, int32_t n)
-{
-    kve_vecScaleSmoothFract32(in, inInc, out, outInc, gain, target, 0, coeff, n);
-}
-
 // The smoothing coefficient of a glide time in ms at the sample rate of `w`, as the class stores it.
 template <class Sample> Sample smoothingCoeffOf(float timeMs, const GenericWire *w)
 {
@@ -61,7 +49,7 @@ void glideEachChannel(const GenericWire *in, const GenericWire *out, uint32_t se
     const auto ch = static_cast<int32_t>(scalers::channels(in));
     const int32_t n = scalers::frames(in, out);
     for (uint32_t c = 0; c < served; ++c)
-        scaleSmooth(data<Sample>(in) + c, ch, data<Sample>(out) + c, ch, &current[c], target[c], coeff, n);
+        scalers::scaleSmooth(data<Sample>(in) + c, ch, data<Sample>(out) + c, ch, &current[c], target[c], coeff, n);
 }
 
 // Every channel of the pair glides from the same stored gain; the gain keeps the last channel's end value (0 for a
@@ -70,14 +58,9 @@ template <class Sample>
 void glideWholeWire(const GenericWire *in, const GenericWire *out, Sample *current, Sample target, Sample coeff)
 {
     const uint32_t ch = scalers::channels(in);
-    const int32_t n = scalers::frames(in, out);
-    Sample last = 0;
-    for (uint32_t c = 0; c < ch; ++c) {
-        last = *current;
-        scaleSmooth(data<Sample>(in) + c, static_cast<int32_t>(ch), data<Sample>(out) + c, static_cast<int32_t>(ch),
-                    &last, target, coeff, n);
-    }
-    *current = last;
+    *current = ch == 0 ? Sample(0)
+                       : scalers::glideChannelsFrom(data<Sample>(in), data<Sample>(out), ch, scalers::frames(in, out),
+                                                    *current, target, coeff);
 }
 
 // ---- Per-channel mutes ----

@@ -29,9 +29,8 @@ namespace kve::routers {
 
 using scalers::channels;
 using scalers::isComplex;
+using kit::blockSize;
 using scalers::samples;
-
-inline uint32_t blockSize(const GenericWire *w) { return KVE_WIRE_BLOCK_SIZE(w->info2); }
 
 // The source a routing word names: bits 16-31 the input wire, bits 0-15 the channel within it. A word naming a wire
 // or channel that does not exist routes nothing (null).

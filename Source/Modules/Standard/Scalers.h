@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "Modules/ModuleKit.h"
+#include "kve/kve_design.h"
 
 extern "C" {
 extern const kve::kit::ClassRecord<6> kve_modScalerV2Class;
@@ -22,6 +23,12 @@ extern const kve::kit::ClassRecord<3> kve_modScalerNControlClass;
 }
 
 namespace kve::scalers {
+
+// The one-pole coefficient of a glide time in ms, for a step once per block of wire `w` at its sample rate.
+inline float blockSmoother(float timeMs, const GenericWire *w)
+{
+    return design_smoother(static_cast<int32_t>(kit::blockSize(w)), timeMs, w->sampleRate);
+}
 
 // Linear gain of a gain in dB, in single precision.
 inline float undB(float dB) { return std::exp(dB * 0.115129255f); }

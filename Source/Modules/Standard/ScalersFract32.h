@@ -34,6 +34,35 @@ inline float mantissa(float g, int32_t *exponent)
     return m;
 }
 
+// One smoothed-gain kernel call on float or Fract32 samples (the Fract32 glide with postShift 0).
+inline void scaleSmooth(const float *in, int32_t inInc, float *out, int32_t outInc, float *gain, float target,
+                        float coeff, int32_t n)
+{
+    kve_vecScaleSmooth(in, inInc, out, outInc, gain, target, coeff, n);
+}
+
+inline void scaleSmooth(const Fract32 *in, int32_t inInc, Fract32 *out, int32_t outInc, Fract32 *gain,
+                        Fract32 target, Fract32 coeff, int32_t n)
+{
+    kve_vecScaleSmoothFract32(in, inInc, out, outInc, gain, target, 0, coeff, n);
+}
+
+// Every channel of `ch` interleaved channels glides over `frames` frames from the same gain `start` toward
+// `target`, so all channels follow one trajectory. Returns the last channel's end gain, or `start` when there is no
+// channel.
+template <class Sample>
+Sample glideChannelsFrom(const Sample *in, Sample *out, uint32_t ch, int32_t frames, Sample start, Sample target,
+                         Sample coeff)
+{
+    Sample last = start;
+    for (uint32_t c = 0; c < ch; ++c) {
+        last = start;
+        scaleSmooth(in + c, static_cast<int32_t>(ch), out + c, static_cast<int32_t>(ch), &last, target, coeff,
+                    frames);
+    }
+    return last;
+}
+
 // g x 2^-shift for any shift a host writes: shifts beyond +-256 give what +-256 gives (0 or infinity for every
 // float), and negating the most negative shift is never attempted.
 inline float withoutShift(float g, int32_t shift) { return std::ldexp(g, -std::clamp(shift, -256, 256)); }
