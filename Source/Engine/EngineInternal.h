@@ -13,6 +13,7 @@ static_assert(offsetof(ModClassDescriptor, classId) == 8);
 static_assert(offsetof(ModClassDescriptor, countWord) == 56);
 static_assert(offsetof(ModClassDescriptor, reserved) == 64);
 static_assert(sizeof(ClassModule) == KVE_MODULE_HEADER_SIZE);
+static_assert(offsetof(ClassModule, engineMarks) == 20);
 static_assert(offsetof(ClassModule, layoutOwner) == 24);
 static_assert(offsetof(ClassModule, packed) == 48);
 static_assert(sizeof(GenericWire) == KVE_WIRE_HEADER_SIZE);

@@ -221,9 +221,9 @@ int32_t checkRawWrite(KVEInstance *in, const Member &m, uint32_t value)
     if (!m.writable)
         return KVE_E_MEMBER_INDEX;
     if (m.module != nullptr && m.index == kModulePackedMember) {
-        // Wire counts size the module's wire array and the hidden-words mark finds the class's own words; the
-        // deferred-Set request is counted for the tick.
-        if (((m.module->packed ^ value) & (0x00FFFFFFu | KVE_PACKED_HIDDEN)) != 0)
+        // Wire counts size the module's wire array, and the word holds no bits beyond counts, state and the
+        // deferred-Set request, which is counted for the tick.
+        if (((m.module->packed ^ value) & 0x00FFFFFFu) != 0 || (value & ~KVE_PACKED_DEFINED) != 0)
             return KVE_E_MEMBER_INDEX;
         const bool was = (m.module->packed & KVE_PACKED_DEFERRED_SET) != 0;
         const bool now = (value & KVE_PACKED_DEFERRED_SET) != 0;

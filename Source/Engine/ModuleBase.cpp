@@ -88,7 +88,7 @@ ClassModule *constructModule(KVEInstance *instance, const ModClassDescriptor *cl
     if (n > 0)
         std::memcpy(m->wires, wires, static_cast<size_t>(n) * sizeof(GenericWire *));
     if (ownsPrivates) {
-        m->packed |= KVE_PACKED_HIDDEN;
+        m->engineMarks |= KVE_MODULE_OWNS_PRIVATES;
         reinterpret_cast<uint32_t *>(m->wires + n)[0] = hiddenWords;
     }
     kve::appendObject(instance, kve::asObject(m));
@@ -115,7 +115,7 @@ ClassModule *BaseClassModule_ConstructorHidden(const ModClassDescriptor *classRe
 
 uint32_t *kve_fwModuleHiddenWords(ClassModule *module)
 {
-    if ((module->packed & KVE_PACKED_HIDDEN) == 0)
+    if ((module->engineMarks & KVE_MODULE_OWNS_PRIVATES) == 0)
         return nullptr;
     return reinterpret_cast<uint32_t *>(module->wires + kve::moduleWireCount(module)) + 1;
 }

@@ -50,7 +50,11 @@ typedef struct IOPin IOPin;
 #define KVE_PACKED_STATE_SHIFT 24u
 #define KVE_PACKED_STATE_MASK 0x03000000u
 #define KVE_PACKED_DEFERRED_SET 0x08000000u
-#define KVE_PACKED_HIDDEN 0x10000000u /* the class owns its private variables; hidden words follow the wires */
+/* The bits a packed word may hold: wire counts, state and the deferred-Set request; the others stay 0. */
+#define KVE_PACKED_DEFINED 0x0BFFFFFFu
+
+/* Module engine marks (a header word no member address reaches). */
+#define KVE_MODULE_OWNS_PRIVATES 0x1u /* the class owns its private variables; hidden words follow the wires */
 
 /* Module states. */
 enum { KVE_STATE_ACTIVE = 0, KVE_STATE_BYPASSED = 1, KVE_STATE_MUTED = 2, KVE_STATE_INACTIVE = 3 };
@@ -120,6 +124,7 @@ struct ClassModule {
     KVEObject *next;
     const ModClassDescriptor *classRecord;
     uint32_t objectId;
+    uint32_t engineMarks;  /* the engine's own marks of the module; no member, so no host reads or writes it */
     uintptr_t layoutOwner; /* must be zero when the module is placed in a layout */
     GenericWire **wires;   /* inputs, then outputs, then scratch wires */
     KVEProcessFn process;  /* the function the layout run calls for the module's state */

@@ -127,8 +127,11 @@ TEST_F(ModuleKit, HiddenWordsAreOutOfEveryHostsReach)
     int32_t status = KVE_OK;
     ClassModule *m = build(2, &status);
     ASSERT_NE(m, nullptr);
-    EXPECT_NE(m->packed & KVE_PACKED_HIDDEN, 0u);
     const uint32_t id = m->objectId;
+    // The packed word a host reads holds wire counts and state only: one input, one output, active.
+    int32_t readStatus = KVE_OK;
+    EXPECT_EQ(kve_fwFetchValue(engine_.get(), KVE_MEMBER_ADDRESS(id, 6), &readStatus, 0), 0x101u);
+    EXPECT_EQ(readStatus, KVE_OK);
     // Aim the free pointer word at the capacities (just past the two wire pointers) and try to write through it.
     ASSERT_EQ(kve_fwSetPointer(engine_.get(), KVE_MEMBER_ADDRESS(id, 3), KVE_MEMBER_ADDRESS(id, 4) | KVE_MEMBER_DEREF,
                                2 * 2 + 1),
@@ -136,9 +139,14 @@ TEST_F(ModuleKit, HiddenWordsAreOutOfEveryHostsReach)
     EXPECT_EQ(kve_fwSetValue(engine_.get(), KVE_MEMBER_ADDRESS(id, 3) | KVE_MEMBER_DEREF, 1000000, 0, 0),
               KVE_E_BAD_ARGUMENT);
     EXPECT_EQ(kve::kit::capacity(m, 0), 3u);
-    EXPECT_EQ(kve_fwSetValue(engine_.get(), KVE_MEMBER_ADDRESS(id, 6), m->packed & ~KVE_PACKED_HIDDEN, 0, 0),
-              KVE_E_MEMBER_INDEX)
-        << "the mark that finds the hidden words cannot be cleared";
+    // No packed-word write reaches the mark that finds the hidden words, nor sets a bit the word does not define.
+    for (uint32_t bit : {26u, 28u, 29u, 30u, 31u})
+        EXPECT_EQ(kve_fwSetValue(engine_.get(), KVE_MEMBER_ADDRESS(id, 6), m->packed | 1u << bit, 0, 0),
+                  KVE_E_MEMBER_INDEX)
+            << "bit " << bit;
+    EXPECT_EQ(kve_fwSetValue(engine_.get(), KVE_MEMBER_ADDRESS(id, 6), 0x101u | KVE_PACKED_DEFERRED_SET, 0, 0),
+              KVE_OK);
+    EXPECT_EQ(kve::kit::capacity(m, 0), 3u);
 }
 
 TEST_F(ModuleKit, HostsReachNoFurtherThanAnArrayHoldsAndAimNoPrivatePointer)
