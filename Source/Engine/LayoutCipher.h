@@ -17,6 +17,13 @@ inline constexpr uint32_t kHeaderCheck = 0xDEADBEEFu;
 
 class LayoutCipher {
 public:
+    // A cipher with a key of its own.
+    LayoutCipher() = default;
+    // A cipher whose key lives in `key` (four words), such as the process-wide key of the stream calls.
+    explicit LayoutCipher(uint32_t *key) : key_(key) {}
+    LayoutCipher(const LayoutCipher &) = delete;
+    LayoutCipher &operator=(const LayoutCipher &) = delete;
+
     // Sets the key from the first 16 bytes of a key string (zero-filled when shorter), whitened.
     void setKey(const char *key);
     // XXTEA on n words: n > 1 enciphers, n < -1 deciphers -n words; then the key advances, whatever n.
@@ -26,7 +33,8 @@ public:
 
 private:
     void advance();
-    uint32_t key_[4] = {};
+    uint32_t own_[4] = {};
+    uint32_t *key_ = own_;
 };
 
 } // namespace kve

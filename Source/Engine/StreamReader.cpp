@@ -102,7 +102,7 @@ uint32_t ArrayStreamReader::fetch(uint32_t *words, uint32_t count)
 
 LayoutCipher &processCipher()
 {
-    static LayoutCipher cipher;
+    static LayoutCipher cipher(g_key);
     return cipher;
 }
 

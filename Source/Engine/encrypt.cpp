@@ -78,6 +78,8 @@ void LayoutCipher::crypt(uint32_t *v, int32_t n)
 
 extern "C" {
 
+uint32_t g_key[4] = {};
+
 void init_key(const char *key)
 {
     kve::processCipher().setKey(key);

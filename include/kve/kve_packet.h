@@ -40,7 +40,10 @@ int32_t kve_fwPacketExecuteArray(KVEInstance *instance, const uint32_t *array, u
 int32_t BinaryLoadPrivate(const char *path, uint32_t *errorOffset, const char *key);
 int32_t BinaryLoad(const char *path, uint32_t *errorOffset);
 
-/* The process-wide file reader and key, for programs that read or write stored streams themselves. */
+/* The process-wide file reader and key, for programs that read or write stored streams themselves. g_key is the
+ * cipher key of these calls (word 0 least significant): init_key sets it, every xxteaex call advances it. The
+ * loaders keep a key of their own per load and never touch it. */
+extern uint32_t g_key[4];
 void init_read(void);
 void init_key(const char *key);
 void xxteaex(uint32_t *words, int32_t n);

@@ -1,9 +1,11 @@
 // Layout files and layout arrays, plain and enciphered: where a load stops, what it reports, and the cipher.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -264,6 +266,36 @@ TEST(LayoutCipher, BlocksRoundTripAndTheKeyAdvancesAfterEveryBlock)
     std::vector<uint32_t> fourth = plain;
     fresh.crypt(fourth.data(), 64);
     EXPECT_NE(third, fourth);
+}
+
+TEST(LayoutCipher, TheProcessKeyIsTheExportedKeyOfTheStreamCalls)
+{
+    // Setting the key from a string whitens its little-endian words.
+    init_key("QuillNorthStairs");
+    const uint32_t text[4] = {0x6C697551u, 0x726F4E6Cu, 0x74536874u, 0x73726961u}; // "Quil", "lNor", "thSt", "airs"
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(g_key[i], text[i] ^ kve::kKeyWhitening[i]) << "word " << i;
+
+    // A program may set the key itself: the all-zero key enciphers two zero words as published for the cipher.
+    for (uint32_t &k : g_key)
+        k = 0;
+    uint32_t block[2] = {0, 0};
+    xxteaex(block, 2);
+    EXPECT_EQ(block[0], 0x053704ABu);
+    EXPECT_EQ(block[1], 0x575D8C80u);
+    // Then the key advanced: word 0 plus one, and the 128 bits rotated left by one.
+    EXPECT_EQ(g_key[0], 2u);
+    EXPECT_EQ(g_key[1] | g_key[2] | g_key[3], 0u);
+
+    // Bit 31 of each word enters bit 0 of the next, and bit 31 of word 3 enters word 0.
+    const uint32_t before[4] = {0x80000000u, 0x80000001u, 0x00000000u, 0x80000000u};
+    std::copy(std::begin(before), std::end(before), g_key);
+    xxteaex(block, 0);
+    EXPECT_EQ(g_key[0], 0x00000003u);
+    EXPECT_EQ(g_key[1], 0x00000003u);
+    EXPECT_EQ(g_key[2], 0x00000001u);
+    EXPECT_EQ(g_key[3], 0x00000000u);
+    init_key(nullptr);
 }
 
 } // namespace
