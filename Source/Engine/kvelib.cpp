@@ -32,6 +32,11 @@ using LibraryLock = std::lock_guard<std::recursive_mutex>;
 
 constexpr uint32_t kMemberBuffer = 3;
 
+// The target information holds the block size in 12 bits, channel counts in 8 and the 13-bit number less one.
+constexpr uint32_t kMaxBlockSize = 0xFFF;
+constexpr uint32_t kMaxChannels = 0xFF;
+constexpr uint32_t kMaxNumber13 = 0x2000;
+
 // Heap sizes in words, fixed for every engine the interface creates.
 constexpr uint32_t kHeap1Words = 3400000;
 constexpr uint32_t kHeap2Words = 1024000;
@@ -87,7 +92,7 @@ public:
     void SetLayoutAddresses(uint32_t inputId, uint32_t outputId, uint32_t layoutId) override;
     bool IsCreated() override;
     int32_t Create(const char *name, float f1, float f2) override;
-    void Destroy() override;
+    int32_t Destroy() override;
     int32_t PumpAudio(const _Sample *input, _Sample *output, uint32_t inputCount, uint32_t outputCount) override;
     int32_t PinProps(uint32_t *inputSize, uint32_t *inputChannels, uint32_t *inputComplex, uint32_t *inputWireId,
                      uint32_t *outputSize, uint32_t *outputChannels, uint32_t *outputComplex,
@@ -131,6 +136,21 @@ private:
     std::atomic<void *> m_callbackContext{nullptr};
     std::atomic<void (*)(void *)> m_startCallback{nullptr};
     std::atomic<void (*)(void *)> m_stopCallback{nullptr};
+    // Commands and loads running on this object's engine, under the mutex: a start or stop callback inside one
+    // may call back into the object, but must not take the engine away from under it.
+    uint32_t m_running = 0;
+
+    // Counts a command or load as running for its whole scope.
+    class RunningScope {
+    public:
+        explicit RunningScope(CKVLib_impl &lib) : lib_(lib) { ++lib_.m_running; }
+        ~RunningScope() { --lib_.m_running; }
+        RunningScope(const RunningScope &) = delete;
+        RunningScope &operator=(const RunningScope &) = delete;
+
+    private:
+        CKVLib_impl &lib_;
+    };
 };
 
 CKVLib_impl *CKVLib_impl::s_pThis = nullptr;
@@ -185,6 +205,15 @@ int32_t CKVLib_impl::CreateEx(const char *name, float f1, float f2, bool profili
     if (m_instance.load(std::memory_order_relaxed) != nullptr)
         return KVE_E_ALREADY_CREATED;
 
+    blockSize = blockSize != 0 ? blockSize : 32;
+    number13 = number13 != 0 ? number13 : 4105;
+    inputChannels = inputChannels != 0 ? inputChannels : 2;
+    outputChannels = outputChannels != 0 ? outputChannels : 2;
+    // A value cut to its field would describe another engine than the one asked for.
+    if (blockSize > kMaxBlockSize || number13 > kMaxNumber13 || inputChannels > kMaxChannels ||
+        outputChannels > kMaxChannels)
+        return KVE_E_BAD_ARGUMENT;
+
     auto *instance = new (std::nothrow) KVEInstance{};
     if (instance == nullptr)
         return KVE_E_HEAP_BLOCK;
@@ -195,10 +224,6 @@ int32_t CKVLib_impl::CreateEx(const char *name, float f1, float f2, bool profili
     instance->classTable = g_module_descriptor_table;
     instance->classCount = g_module_descriptor_count;
 
-    blockSize = blockSize != 0 ? blockSize : 32;
-    number13 = number13 != 0 ? number13 : 4105;
-    inputChannels = inputChannels != 0 ? inputChannels : 2;
-    outputChannels = outputChannels != 0 ? outputChannels : 2;
     kve_fwInitTargetInfo(instance, 0, name, 18, 1, 0, 1, 1, 0, 1, inputChannels, outputChannels, 26, 1, 226,
                          blockSize, number13, f1, f2, 48000.0f);
     kve_fwInit_io_pins(instance, 0);
@@ -223,12 +248,14 @@ int32_t CKVLib_impl::CreateEx(const char *name, float f1, float f2, bool profili
     return KVE_OK;
 }
 
-void CKVLib_impl::Destroy()
+int32_t CKVLib_impl::Destroy()
 {
     LibraryLock lock(libraryMutex());
     KVEInstance *instance = m_instance.load(std::memory_order_relaxed);
     if (instance == nullptr)
-        return;
+        return KVE_OK;
+    if (m_running != 0)
+        return KVE_E_BAD_ARGUMENT;
     // Modules release what they hold outside the heaps in their teardown Set before the heaps go.
     kve_fwDestroy(instance);
     kve_fwDestroyHeaps(instance);
@@ -239,6 +266,7 @@ void CKVLib_impl::Destroy()
     m_inputPin = IOPin{};
     m_outputPin = IOPin{};
     m_started.store(false, std::memory_order_relaxed);
+    return KVE_OK;
 }
 
 int32_t CKVLib_impl::PumpAudio(const _Sample *input, _Sample *output, uint32_t inputCount, uint32_t outputCount)
@@ -383,6 +411,7 @@ int32_t CKVLib_impl::LoadKvxFile(const char *fileName, uint32_t *errorOffset)
     if (instance == nullptr)
         return KVE_E_NOT_CREATED;
     s_pThis = this;
+    RunningScope running(*this);
     // No buffer of an earlier command stays registered for the loader to find.
     kve_fwPacketInit(nullptr, 0);
     return BinaryLoadSinglePrivate(instance, fileName, errorOffset, kve::kLibraryLayoutKey);
@@ -397,6 +426,7 @@ int32_t CKVLib_impl::LoadKvxMem(const uint32_t *array, uint32_t count, uint32_t 
     if (instance == nullptr)
         return KVE_E_NOT_CREATED;
     s_pThis = this;
+    RunningScope running(*this);
     // The array loader takes a registered buffer when there is one: the host's last command buffer may be too
     // small for the stored packets, or gone.
     kve_fwPacketInit(nullptr, 0);
@@ -413,6 +443,7 @@ int32_t CKVLib_impl::SendCommand(uint32_t *buffer, uint32_t length)
         return KVE_E_NOT_CREATED;
     kve_fwPacketInit(buffer, length);
     s_pThis = this;
+    RunningScope running(*this);
     kve_fwPacketProcess(instance);
     return KVE_OK;
 }

@@ -24,7 +24,9 @@ public:
     virtual void SetLayoutAddresses(uint32_t inputId, uint32_t outputId, uint32_t layoutId) = 0;
     virtual bool IsCreated() = 0;
     virtual int32_t Create(const char *name, float f1, float f2) = 0;
-    virtual void Destroy() = 0;
+    // Frees the engine; refused with -67 while a command or layout load of this object runs (from a start or stop
+    // callback), so that the running command finishes on a live engine.
+    virtual int32_t Destroy() = 0;
     virtual int32_t PumpAudio(const _Sample *input, _Sample *output, uint32_t inputCount, uint32_t outputCount) = 0;
     virtual int32_t PinProps(uint32_t *inputSize, uint32_t *inputChannels, uint32_t *inputComplex,
                              uint32_t *inputWireId, uint32_t *outputSize, uint32_t *outputChannels,

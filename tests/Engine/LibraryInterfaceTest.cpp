@@ -212,6 +212,33 @@ TEST(LibraryInterface, CreateRefusesMissingAndTabNamesAndASecondEngine)
     }
 }
 
+TEST(LibraryInterface, CreateRefusesSizesTheTargetInformationCannotHold)
+{
+    const struct {
+        uint32_t block, number13, in, out;
+        int32_t expected;
+    } cases[] = {
+        {4095, 8192, 255, 255, KVE_OK},
+        {4096, 0, 0, 0, KVE_E_BAD_ARGUMENT},
+        {0, 8193, 0, 0, KVE_E_BAD_ARGUMENT},
+        {0, 0, 256, 0, KVE_E_BAD_ARGUMENT},
+        {0, 0, 0, 256, KVE_E_BAD_ARGUMENT},
+        {0xFFFFFFFFu, 0, 0, 0, KVE_E_BAD_ARGUMENT},
+    };
+    for (const auto &c : cases) {
+        Library lib = makeLibrary();
+        EXPECT_EQ(lib->CreateEx("size", 0.0f, 0.0f, false, c.block, c.number13, c.in, c.out), c.expected)
+            << c.block << " " << c.number13 << " " << c.in << " " << c.out;
+        EXPECT_EQ(lib->IsCreated(), c.expected == KVE_OK);
+        if (c.expected == KVE_OK) {
+            const std::vector<uint32_t> reply = command(*lib, 41);
+            ASSERT_EQ(reply.size(), 14u);
+            EXPECT_EQ(reply[2 + 2] & 0xFFFu, c.block) << "the block size stands uncut";
+            EXPECT_EQ(reply[2 + 5] & 0x1FFFu, c.number13 - 1);
+        }
+    }
+}
+
 TEST(LibraryInterface, TargetInformationDescribesTheCreatedEngine)
 {
     const struct {
@@ -849,6 +876,45 @@ TEST(LibraryDestroy, TearsTheLayoutDownAndForgetsTheEngine)
     EXPECT_EQ(lib->PumpAudio(in.data(), out.data(), kStereoWords, kStereoWords), KVE_E_NOT_STARTED);
     EXPECT_EQ(lib->PinProps(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0)
         << "no layout";
+}
+
+// A host whose callbacks try to destroy the engine inside the command or load that started or stopped it.
+struct DestroyingCallbacks {
+    CKVELib *lib = nullptr;
+    std::vector<int32_t> statuses;
+    static void destroy(void *context)
+    {
+        auto *self = static_cast<DestroyingCallbacks *>(context);
+        self->statuses.push_back(self->lib->Destroy());
+    }
+};
+
+TEST(LibraryDestroy, IsRefusedWhileACommandOrLoadRunsAndTheEngineStaysWhole)
+{
+    Library lib = makeLibrary();
+    ASSERT_EQ(lib->Create("busy", 0.0f, 0.0f), 0);
+    DestroyingCallbacks host;
+    host.lib = lib.get();
+    lib->SetStartStopCallbacks(&host, DestroyingCallbacks::destroy, DestroyingCallbacks::destroy);
+
+    // The layout array starts the engine as its last packet: the start callback runs inside the load.
+    const std::vector<uint32_t> array = kvepackets::encipher(copierStream(), kve::kLibraryLayoutKey);
+    EXPECT_EQ(lib->LoadKvxMem(array.data(), static_cast<uint32_t>(array.size()), nullptr), KVE_OK);
+    EXPECT_EQ(host.statuses, std::vector<int32_t>{KVE_E_BAD_ARGUMENT});
+    ASSERT_TRUE(lib->IsCreated());
+    expectPassesAudio(*lib);
+
+    // A stop command, then a start command: both callbacks run inside a command.
+    EXPECT_EQ(command(*lib, kvehost::kStopOpcode).at(1), 0u);
+    EXPECT_EQ(command(*lib, kvehost::kStartOpcode).at(1), 0u);
+    EXPECT_EQ(host.statuses, (std::vector<int32_t>{KVE_E_BAD_ARGUMENT, KVE_E_BAD_ARGUMENT, KVE_E_BAD_ARGUMENT}));
+    ASSERT_TRUE(lib->IsCreated());
+    expectPassesAudio(*lib);
+
+    // Once no command runs the host may destroy the engine.
+    EXPECT_EQ(lib->Destroy(), KVE_OK);
+    EXPECT_FALSE(lib->IsCreated());
+    EXPECT_EQ(lib->Destroy(), KVE_OK) << "nothing left to destroy";
 }
 
 // --- Search path ---
