@@ -1,7 +1,8 @@
 // Runs a WAV file through a layout file: creates the engine through the library interface, loads the enciphered
-// layout, starts it if the layout did not start itself, pumps the audio block by block and writes what the layout's
-// output pin gives as a WAV file.
+// layout, pumps through the wires the layout binds to the engine's input and output pins, starts it if the layout
+// did not start itself, and writes what the output wire gives, block by block, as a WAV file.
 #include <sndfile.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -24,13 +25,22 @@ constexpr const char *kUsage =
     "usage: kve_host [options] layout.kvx in.wav out.wav\n"
     "  --channels-in N   channels of the layout's input (default: the input file's)\n"
     "  --channels-out N  channels of the layout's output (default: the input file's)\n"
-    "  --block N         frames per block (default 32)\n"
+    "  --block N         frames per block: the block the layout's pinned wires were built for (default 32)\n"
     "  --float           write 32-bit float samples (default: the input file's sample format)\n"
+    "  --help            print this text\n"
+    "The layout file must be enciphered under the library's key (kve_layout writes it so unless --plain).\n"
     "Input channels the layout does not take are dropped; channels the file lacks are fed silence.\n";
 
 // The engine's target information holds channel counts in 8 bits and the block size in 12.
 constexpr unsigned long kMaxChannels = 255;
 constexpr unsigned long kMaxBlock = 4095;
+
+// Members of a wire as the host addresses them: its sample rate and info word 2 (the block size in bits 0-16).
+constexpr uint32_t kWireSampleRate = 4;
+constexpr uint32_t kWireInfo2 = 6;
+
+// The layout's time is measured only after this many blocks: the engine reports none during its warm-up.
+constexpr unsigned long kWarmUpBlocks = 20;
 
 struct Options {
     unsigned long channelsIn = 0;
@@ -120,6 +130,51 @@ std::string loadFailure(int32_t status, uint32_t offset)
     }
 }
 
+// True when both paths name one file: the output would be truncated before the input is read.
+bool sameFile(const std::string &a, const std::string &b)
+{
+    if (a == b)
+        return true;
+    struct stat sa{}, sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// What the layout binds to the engine's pins: the wire ids, their channels, block and rate.
+struct PinnedWires {
+    uint32_t inputWire = 0, outputWire = 0;
+    uint32_t inputChannels = 0, outputChannels = 0;
+    uint32_t inputBlock = 0, outputBlock = 0;
+    float inputRate = 0.0f;
+};
+
+uint32_t fetchWord(CKVELib &lib, uint32_t wire, uint32_t member, const std::string &layout)
+{
+    int32_t status = 0;
+    const _Sample v = lib.FetchValue(wire << 12 | member, &status);
+    if (status != 0)
+        fail(layout + ": cannot read wire " + std::to_string(wire) + " (status " + std::to_string(status) + ")");
+    return v.u;
+}
+
+PinnedWires pinnedWires(CKVELib &lib, const std::string &layout)
+{
+    PinnedWires p;
+    uint32_t size = 0, complex = 0;
+    if (lib.PinPropsEx(&size, &p.inputChannels, &complex, &p.inputWire, &size, &p.outputChannels, &complex,
+                       &p.outputWire, nullptr) != 1)
+        fail(layout + ": the layout file builds no layout to run");
+    if (p.inputWire == 0)
+        fail(layout + ": the layout binds no wire to the engine's input pin");
+    if (p.outputWire == 0)
+        fail(layout + ": the layout binds no wire to the engine's output pin");
+    p.inputBlock = fetchWord(lib, p.inputWire, kWireInfo2, layout) & 0x1FFFFu;
+    p.outputBlock = fetchWord(lib, p.outputWire, kWireInfo2, layout) & 0x1FFFFu;
+    const uint32_t rate = fetchWord(lib, p.inputWire, kWireSampleRate, layout);
+    std::memcpy(&p.inputRate, &rate, sizeof rate);
+    return p;
+}
+
 std::string pumpFailure(int32_t status, const Options &o, unsigned long channelsIn, unsigned long channelsOut)
 {
     switch (status) {
@@ -151,6 +206,8 @@ int outputFormat(const SF_INFO &in, bool floatOutput, int channels)
 
 int run(const Options &o)
 {
+    if (sameFile(o.input, o.output))
+        fail(o.output + ": the output would overwrite the input file; name another output file");
     SF_INFO inInfo{};
     SoundFile in(sf_open(o.input.c_str(), SFM_READ, &inInfo));
     if (!in)
@@ -173,17 +230,23 @@ int run(const Options &o)
     status = lib->LoadKvxFile(o.layout.c_str(), &errorOffset);
     if (status != 0)
         fail(o.layout + ": " + loadFailure(status, errorOffset));
-    // Blocks are interleaved by the channel counts given: a layout whose pins carry other counts would get
-    // its samples shuffled.
-    uint32_t pins[8] = {};
-    if (lib->PinProps(&pins[0], &pins[1], &pins[2], &pins[3], &pins[4], &pins[5], &pins[6], &pins[7]) == 1) {
-        if (pins[1] != 0 && pins[1] != channelsIn)
-            fail(o.layout + ": the layout's input has " + std::to_string(pins[1]) + " channels, not " +
-                 std::to_string(channelsIn) + "; give --channels-in");
-        if (pins[5] != 0 && pins[5] != channelsOut)
-            fail(o.layout + ": the layout's output has " + std::to_string(pins[5]) + " channels, not " +
-                 std::to_string(channelsOut) + "; give --channels-out");
-    }
+    // Blocks are interleaved by the channel counts given and cut to the block given: a layout whose pinned wires
+    // carry other counts, another block or another rate would get its samples shuffled or run the wrong designs.
+    const PinnedWires pins = pinnedWires(*lib, o.layout);
+    if (pins.inputChannels != channelsIn)
+        fail(o.layout + ": the layout's input has " + std::to_string(pins.inputChannels) + " channels, not " +
+             std::to_string(channelsIn) + "; give --channels-in");
+    if (pins.outputChannels != channelsOut)
+        fail(o.layout + ": the layout's output has " + std::to_string(pins.outputChannels) + " channels, not " +
+             std::to_string(channelsOut) + "; give --channels-out");
+    for (uint32_t layoutBlock : {pins.inputBlock, pins.outputBlock})
+        if (layoutBlock != o.block)
+            fail(o.layout + ": the layout's pinned wires were built for blocks of " + std::to_string(layoutBlock) +
+                 " frames, not " + std::to_string(o.block) + "; give --block " + std::to_string(layoutBlock));
+    if (!(pins.inputRate == static_cast<float>(inInfo.samplerate)))
+        fail(o.input + ": the file's sample rate is " + std::to_string(inInfo.samplerate) +
+             " Hz; the layout was built for " + std::to_string(std::lround(pins.inputRate)) + " Hz");
+    lib->SetLayoutAddresses(pins.inputWire, pins.outputWire, 0);
     if (!lib->IsStarted()) {
         const uint32_t word0 = KVE_PACKET_WORD0(27, 2);
         uint32_t start[3] = {word0, word0, 0};
@@ -218,10 +281,14 @@ int run(const Options &o)
         std::remove(o.output.c_str());
         fail(message);
     };
+    unsigned long blocks = 0;
     for (;;) {
         const sf_count_t got = sf_readf_float(in.get(), frames.data(), static_cast<sf_count_t>(block));
         if (got <= 0)
             break;
+        // The average covers only blocks the engine timed.
+        if (++blocks == kWarmUpBlocks + 1)
+            lib->ClearMeasure();
         std::fill(frames.begin() + got * static_cast<sf_count_t>(fileChannels), frames.end(), 0.0f);
         for (unsigned long t = 0; t < block; ++t) {
             for (unsigned long c = 0; c < channelsIn; ++c)
@@ -242,8 +309,16 @@ int run(const Options &o)
     if (sf_error(in.get()) != SF_ERR_NO_ERROR)
         abandon(o.input + ": " + sf_strerror(in.get()));
 
-    std::printf("pumps: %llu\naverage cycles: %.3f\n", static_cast<unsigned long long>(lib->PumpCount()),
-                lib->AverageCycles());
+    // The engine measures in 100-ns ticks; a block lasts block / rate seconds of audio.
+    const double perBlockUs = lib->AverageCycles() * 0.1;
+    const double blockUs = 1e6 * static_cast<double>(block) / static_cast<double>(inInfo.samplerate);
+    std::printf("blocks: %lu of %lu frames at %d Hz\n", blocks, block, inInfo.samplerate);
+    if (blocks > kWarmUpBlocks)
+        std::printf("layout time per block: %.3f us, %.3f%% of real time (average of the last %llu blocks)\n",
+                    perBlockUs, 100.0 * perBlockUs / blockUs, static_cast<unsigned long long>(lib->PumpCount()));
+    else
+        std::printf("layout time per block: not measured (the engine times blocks after its first %lu)\n",
+                    kWarmUpBlocks);
     return 0;
 }
 

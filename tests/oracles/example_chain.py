@@ -11,14 +11,20 @@ import numpy as np
 from scipy import signal
 
 
-def main():
-    gain_db, order, cutoff, rate, own, other = (float(a) for a in sys.argv[1:7])
-    x = np.array([float(a) for a in sys.argv[7:]]).reshape(-1, 2)
+def chain(x, gain_db, order, cutoff, rate, own, other):
+    """The chain's output frames for the stereo frames x (one row per frame)."""
     sos = signal.butter(int(order), cutoff, btype="lowpass", fs=rate, output="sos")
     filtered = np.column_stack([signal.sosfilt(sos, 10.0 ** (gain_db / 20.0) * x[:, c]) for c in range(2)])
     mix = np.array([[own, other], [other, own]])
-    y = filtered @ mix.T
+    return filtered @ mix.T
+
+
+def main():
+    gain_db, order, cutoff, rate, own, other = (float(a) for a in sys.argv[1:7])
+    x = np.array([float(a) for a in sys.argv[7:]]).reshape(-1, 2)
+    y = chain(x, gain_db, order, cutoff, rate, own, other)
     print(" ".join(repr(v) for v in y.reshape(-1)))
 
 
-main()
+if __name__ == "__main__":
+    main()
