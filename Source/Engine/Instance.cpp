@@ -1,5 +1,4 @@
-// The engine instance: target information, the instance at work, the clock and layout teardown.
-#include <ctime>
+// The engine instance: target information, the instance at work and layout teardown.
 #include <cstring>
 
 #include "Engine/EngineInternal.h"
@@ -61,20 +60,6 @@ void kve_fwSetBlockSize(KVEInstance *instance, uint32_t size)
 {
     instance->targetInfo[2] = (instance->targetInfo[2] & 0xF000u) | (size & 0xFFFu);
 }
-
-static uint32_t systemClock()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 10000000u +
-                                 static_cast<uint64_t>(ts.tv_nsec) / 100u);
-}
-
-static uint32_t (*s_clockSource)(void) = systemClock;
-
-uint32_t kve_fwReadClock(void) { return s_clockSource(); }
-
-void kve_fwSetClockSource(uint32_t (*source)(void)) { s_clockSource = source != nullptr ? source : systemClock; }
 
 static void removeOwnedBindings(KVEInstance *instance, IOPin *pin)
 {

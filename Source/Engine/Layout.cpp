@@ -1,4 +1,5 @@
 // Layouts: construction, placing modules, the timed run, clock dividers, the single-layout pump and the tick.
+#include "Engine/Clock.h"
 #include "Engine/EngineInternal.h"
 
 extern "C" {
@@ -61,51 +62,74 @@ int32_t kve_fwAddModuleToLayout(KVEInstance *instance, uint32_t count, const uin
     return KVE_OK;
 }
 
+} // extern "C"
+
+namespace {
+
+// Runs the modules of the slots from `slot` to `end`, stopping at the first empty slot, and calls `afterEach` with
+// each module once it has run. The next slot is read before the current module runs: the next module's reads of
+// its own record then do not queue behind the current module's sample stores.
+template <class AfterEach> void runModules(ClassModule *const *slot, ClassModule *const *end, AfterEach afterEach)
+{
+    ClassModule *m = slot != end ? *slot : nullptr;
+    while (m != nullptr) {
+        ++slot;
+        ClassModule *const next = slot != end ? *slot : nullptr;
+        m->process(m);
+        afterEach(m);
+        m = next;
+    }
+}
+
+} // namespace
+
+extern "C" {
+
 void ClassLayout_Process(KVEInstance *instance, ClassLayout *layout, uint32_t *time, uint32_t *period)
 {
     g_pKVE_instance = instance;
-    const bool profiling = (instance->flags & KVE_FLAG_NO_LAYOUT_PROFILING) == 0;
-    const bool moduleProfiling = profiling && (instance->flags & KVE_FLAG_NO_MODULE_PROFILING) == 0;
-    const bool warm = layout->runCount > 19;
-    uint32_t t0 = 0;
-    if (profiling) {
-        t0 = kve_fwReadClock();
-        if (layout->lastStart != 0)
-            layout->averagePeriod = kve::smoothTicks(layout->averagePeriod, t0 - layout->lastStart);
-        layout->lastStart = t0;
+    ClassModule *const *slot = layout->modules;
+    ClassModule *const *const end = slot + layout->capacity;
+    if ((instance->flags & KVE_FLAG_NO_LAYOUT_PROFILING) != 0) {
+        runModules(slot, end, [](ClassModule *) {});
+        layout->runCount++;
+        return;
     }
 
-    if (moduleProfiling) {
-        uint32_t before = kve_fwReadClock();
-        for (uint32_t i = 0; i < layout->capacity && layout->modules[i] != nullptr; ++i) {
-            ClassModule *m = layout->modules[i];
-            m->process(m);
-            const uint32_t after = kve_fwReadClock();
+    const kve::ProfileClock clock;
+    const bool warm = layout->runCount > 19;
+    const uint32_t t0 = clock.now();
+    if (layout->lastStart != 0)
+        layout->averagePeriod = kve::smoothTicks(layout->averagePeriod, t0 - layout->lastStart);
+    layout->lastStart = t0;
+
+    if ((instance->flags & KVE_FLAG_NO_MODULE_PROFILING) == 0) {
+        // Each module's time runs from the read that ended the module before it (the run's start for the first).
+        uint32_t before = t0;
+        runModules(slot, end, [&](ClassModule *m) {
+            const uint32_t after = clock.now();
             if (warm)
                 m->cycles = kve::smoothTicks(m->cycles, after - before);
             before = after;
-        }
+        });
     } else {
-        for (uint32_t i = 0; i < layout->capacity && layout->modules[i] != nullptr; ++i)
-            layout->modules[i]->process(layout->modules[i]);
+        runModules(slot, end, [](ClassModule *) {});
     }
 
-    if (profiling) {
-        if (warm) {
-            const uint32_t dt = kve_fwReadClock() - t0;
-            layout->lastTime = dt * 256u;
-            if (time != nullptr)
-                *time = layout->lastTime;
-            if (layout->lastTime > layout->peakTime)
-                layout->peakTime = layout->lastTime;
-            layout->averageTime = kve::smoothTicks(layout->averageTime, dt);
-            if (layout->averagePeriod != 0)
-                layout->loadPercent = static_cast<float>(layout->averageTime) * 100.0f /
-                                      static_cast<float>(layout->averagePeriod);
-        }
-        if (period != nullptr)
-            *period = layout->averagePeriod;
+    if (warm) {
+        const uint32_t dt = clock.now() - t0;
+        layout->lastTime = dt * 256u;
+        if (time != nullptr)
+            *time = layout->lastTime;
+        if (layout->lastTime > layout->peakTime)
+            layout->peakTime = layout->lastTime;
+        layout->averageTime = kve::smoothTicks(layout->averageTime, dt);
+        if (layout->averagePeriod != 0)
+            layout->loadPercent =
+                static_cast<float>(layout->averageTime) * 100.0f / static_cast<float>(layout->averagePeriod);
     }
+    if (period != nullptr)
+        *period = layout->averagePeriod;
     layout->runCount++;
 }
 

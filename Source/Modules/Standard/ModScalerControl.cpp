@@ -43,8 +43,7 @@ void scalerControlProcess(ClassModule *m)
         for (uint32_t k = 0; k < pairs; ++k) {
             const GenericWire *in = wire(m, 1 + k);
             const GenericWire *out = wire(m, inputs + k);
-            kve_vecScale(samples(in), 1, samples(out), 1, firstControl(control, 1.0f),
-                         frames(in, out) * static_cast<int32_t>(channels(in)));
+            kve_vecScale(samples(in), 1, samples(out), 1, firstControl(control, 1.0f), pairWords(in, out));
         }
         return;
     }

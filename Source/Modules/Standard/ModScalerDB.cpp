@@ -33,7 +33,7 @@ void scalerDBProcess(ClassModule *m)
     for (uint32_t k = 0; k < pairs; ++k) {
         const GenericWire *in = wire(m, k);
         const GenericWire *out = wire(m, pairs + k);
-        kve_vecScale(samples(in), 1, samples(out), 1, s->gain, frames(in, out) * static_cast<int32_t>(channels(in)));
+        kve_vecScale(samples(in), 1, samples(out), 1, s->gain, pairWords(in, out));
     }
 }
 

@@ -35,8 +35,7 @@ void scalerDBFract32Process(ClassModule *m)
     for (uint32_t k = 0; k < pairs; ++k) {
         const GenericWire *in = wire(m, k);
         const GenericWire *out = wire(m, pairs + k);
-        kve_vecScaleFract32(words(in), 1, words(out), 1, s->fractGain, s->postShift,
-                            frames(in, out) * static_cast<int32_t>(channels(in)));
+        kve_vecScaleFract32(words(in), 1, words(out), 1, s->fractGain, s->postShift, pairWords(in, out));
     }
 }
 

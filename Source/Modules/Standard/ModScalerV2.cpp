@@ -50,7 +50,7 @@ void scalerV2Process(ClassModule *m)
         for (uint32_t k = 0; k < pairs; ++k) {
             const GenericWire *in = wire(m, firstInput + k);
             const GenericWire *out = wire(m, inputs + k);
-            kve_vecScale(samples(in), 1, samples(out), 1, g, frames(in, out) * static_cast<int32_t>(channels(in)));
+            kve_vecScale(samples(in), 1, samples(out), 1, g, pairWords(in, out));
         }
         return;
     }

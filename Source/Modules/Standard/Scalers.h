@@ -49,6 +49,15 @@ inline int32_t frames(const GenericWire *in, const GenericWire *out)
     return ch == 0 ? 0 : static_cast<int32_t>(std::min(kit::wireWords(in), kit::wireWords(out)) / ch);
 }
 
+// Words of the input's whole frames that both the input and its output hold: frames(in, out) x the input's
+// channels. An input is a whole number of its own frames, so only an output smaller than it needs the division.
+inline int32_t pairWords(const GenericWire *in, const GenericWire *out)
+{
+    const uint32_t inWords = kit::wireWords(in);
+    const uint32_t outWords = kit::wireWords(out);
+    return static_cast<int32_t>(inWords <= outWords ? inWords : outWords - outWords % channels(in));
+}
+
 // Channels a per-channel array of `capacity` entries can serve on a wire of `ch` channels: a wire that grew after
 // construction never makes Process or Set index past the array.
 inline uint32_t servedChannels(uint32_t ch, uint32_t capacity) { return std::min(ch, capacity); }
