@@ -1,11 +1,14 @@
 // Smoothed gain kernels beside the plain scalers they replace during a gain change, and the dense mixers, on blocks of
 // 32 and 256 frames of 1, 2 and 8 interleaved channels; reported as ns per sample and as multiples of real time for
 // one 48 kHz channel. "Glide" runs restart every block from a gain away from the target, so the gain moves on every
-// sample; "Hold" runs start at the target.
+// sample; "Hold" runs start at the target; "Rest" runs start where a glide toward the target ends in single precision,
+// at a gain the step no longer moves, a little short of the target. A smoothed gain at rest should cost what the
+// plain scaler beside it costs (BM_Scale, BM_ScaleAdd, BM_ScalePerChannel of the same run).
 #include <benchmark/benchmark.h>
 
 #include "BenchReport.h"
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -46,6 +49,18 @@ constexpr float kCoeff = 0.00208f; // 10 ms at 48 kHz, per sample
 constexpr Fract32 kTargetFract32 = 0x40000000;
 constexpr Fract32 kCoeffFract32 = 0x0044284D;
 
+// The gain a glide from 0.5 toward kTarget ends at: the first one that the step g x (1 - kCoeff) + kCoeff x kTarget
+// hands back unchanged.
+float restingGain()
+{
+    const float keep = 1.0f - kCoeff;
+    const float pull = kCoeff * kTarget;
+    float g = 0.5f;
+    for (float next = std::fma(g, keep, pull); next != g; next = std::fma(g, keep, pull))
+        g = next;
+    return g;
+}
+
 // ---- Float, all channels of the block at once ----
 
 void BM_Scale(benchmark::State &state)
@@ -76,6 +91,7 @@ void runScaleSmoothNch(benchmark::State &state, float start)
 
 void BM_ScaleSmooth_Nch_Glide(benchmark::State &state) { runScaleSmoothNch(state, 0.5f); }
 void BM_ScaleSmooth_Nch_Hold(benchmark::State &state) { runScaleSmoothNch(state, kTarget); }
+void BM_ScaleSmooth_Nch_Rest(benchmark::State &state) { runScaleSmoothNch(state, restingGain()); }
 
 void BM_ScaleAdd(benchmark::State &state)
 {
@@ -105,6 +121,7 @@ void runScaleAddSmoothNch(benchmark::State &state, float start)
 
 void BM_ScaleAddSmooth_Nch_Glide(benchmark::State &state) { runScaleAddSmoothNch(state, 0.5f); }
 void BM_ScaleAddSmooth_Nch_Hold(benchmark::State &state) { runScaleAddSmoothNch(state, kTarget); }
+void BM_ScaleAddSmooth_Nch_Rest(benchmark::State &state) { runScaleAddSmoothNch(state, restingGain()); }
 
 // ---- Float, one channel at a time (strided, as the per-channel modules call them) ----
 
@@ -140,6 +157,7 @@ void runScaleSmoothPerChannel(benchmark::State &state, float start)
 
 void BM_ScaleSmoothPerChannel_Glide(benchmark::State &state) { runScaleSmoothPerChannel(state, 0.5f); }
 void BM_ScaleSmoothPerChannel_Hold(benchmark::State &state) { runScaleSmoothPerChannel(state, kTarget); }
+void BM_ScaleSmoothPerChannel_Rest(benchmark::State &state) { runScaleSmoothPerChannel(state, restingGain()); }
 
 // ---- Fract32 ----
 
@@ -210,12 +228,15 @@ void blockShapes(benchmark::internal::Benchmark *b)
 BENCHMARK(BM_Scale)->Apply(blockShapes);
 BENCHMARK(BM_ScaleSmooth_Nch_Glide)->Apply(blockShapes);
 BENCHMARK(BM_ScaleSmooth_Nch_Hold)->Apply(blockShapes);
+BENCHMARK(BM_ScaleSmooth_Nch_Rest)->Apply(blockShapes);
 BENCHMARK(BM_ScaleAdd)->Apply(blockShapes);
 BENCHMARK(BM_ScaleAddSmooth_Nch_Glide)->Apply(blockShapes);
 BENCHMARK(BM_ScaleAddSmooth_Nch_Hold)->Apply(blockShapes);
+BENCHMARK(BM_ScaleAddSmooth_Nch_Rest)->Apply(blockShapes);
 BENCHMARK(BM_ScalePerChannel)->Apply(blockShapes);
 BENCHMARK(BM_ScaleSmoothPerChannel_Glide)->Apply(blockShapes);
 BENCHMARK(BM_ScaleSmoothPerChannel_Hold)->Apply(blockShapes);
+BENCHMARK(BM_ScaleSmoothPerChannel_Rest)->Apply(blockShapes);
 BENCHMARK(BM_ScaleFract32PerChannel)->Apply(blockShapes);
 BENCHMARK(BM_ScaleSmooth_NchFract32)->Apply(blockShapes);
 BENCHMARK(BM_MixerDense)->Apply(blockShapes);

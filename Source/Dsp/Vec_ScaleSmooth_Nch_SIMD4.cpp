@@ -199,6 +199,16 @@ void scaleFrame(const float *src, float *dst, ptrdiff_t channels, float g)
     }
 }
 
+// The frame-by-frame recursion from g comes to rest after one or two frames. The unrolled gains have resting points
+// of their own, a unit or two in the last place beside those of the frame-by-frame step, and may circle them for good
+// without landing on one; so a glide that has come this close goes on frame by frame, which rests at once.
+bool nearRest(float g, float keep, float pull)
+{
+    const float next = std::fma(g, keep, pull);
+    const float after = std::fma(next, keep, pull);
+    return kve_sameGain(after, next) || kve_smoothRests(after, keep, pull);
+}
+
 } // namespace
 
 // Interleaved frames, every channel of a frame times the same gain g, g moved toward target once per frame before
@@ -206,7 +216,9 @@ void scaleFrame(const float *src, float *dst, ptrdiff_t channels, float g)
 // whole call and not stored back; otherwise the gain after the last frame is stored. Whole groups of four frames take
 // their gains from the recursion unrolled (within float rounding of the frame-by-frame gains), the last one to three
 // frames from the recursion itself; with two channels those frames are held instead when the gain has come within
-// 1e-10 of the target.
+// 1e-10 of the target. A gain at rest at entry (one that the step leaves unchanged) scales every frame as it is, and
+// one that the frame-by-frame recursion brings to rest within two frames follows that recursion to rest and then
+// does the same: bit for bit what the frame-by-frame recursion gives, at the cost of a plain scale.
 extern "C" void kve_vecScaleSmooth_Nch(const float *src, float *dst, int32_t numChannels, float *gainState,
                                        float target, float coeff, int32_t n)
 {
@@ -216,12 +228,20 @@ extern "C" void kve_vecScaleSmooth_Nch(const float *src, float *dst, int32_t num
     const ptrdiff_t channels = numChannels;
     const ptrdiff_t frames = n;
     float g = *gainState;
-    if (kve_smoothHolds(g, target)) {
+    const float keep = 1.0f - coeff;
+    const float pull = coeff * target;
+    if (kve_smoothHolds(g, target) || kve_smoothRests(g, keep, pull)) {
         scaleSamples(src, dst, channels * frames, g);
         return;
     }
-    const float keep = 1.0f - coeff;
-    const float pull = coeff * target;
+    if (nearRest(g, keep, pull)) {
+        const ptrdiff_t t = kve_glideToRest(g, keep, pull, frames, [&](ptrdiff_t k, float gain) {
+            scaleFrame(src + k * channels, dst + k * channels, channels, gain);
+        });
+        scaleSamples(src + t * channels, dst + t * channels, (frames - t) * channels, g);
+        *gainState = g;
+        return;
+    }
     ptrdiff_t t = 0;
     if (frames >= 4) {
         const GainRamp ramp(keep, pull);

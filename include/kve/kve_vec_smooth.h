@@ -3,9 +3,10 @@
  * A smoothed value (gain, envelope, phase, increment) belongs to the calling module: the kernel reads it at entry
  * and writes the value reached back at exit, so the trajectory carries on in the next block. The float gain
  * smoothers move g = g x (1 - coeff) + coeff x target once per sample (per frame in the N-channel forms) and hold
- * the gain for the whole call when |target - g| < 1e-10 at entry; the Fract32 forms use 0x7FFFFFFF - coeff as the
- * complement and always run. N-channel forms take interleaved frames, keep one gain for all channels and count
- * frames. Nothing is read or written when a count (or a channel or sub-block count) is below 1. */
+ * the gain for the whole call when |target - g| < 1e-10 at entry; a gain that one step leaves unchanged has come to
+ * rest, and every later sample is scaled by it. The Fract32 forms use 0x7FFFFFFF - coeff as the complement and always
+ * run. N-channel forms take interleaved frames, keep one gain for all channels and count frames. Nothing is read or
+ * written when a count (or a channel or sub-block count) is below 1. */
 #ifndef KVE_VEC_SMOOTH_H
 #define KVE_VEC_SMOOTH_H
 

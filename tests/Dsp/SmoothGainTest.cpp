@@ -1,11 +1,12 @@
 // Float gain smoothers: the one-pole glide against its closed form (numpy), the hold of a gain that has reached its
-// target, one gain per frame across the channels of interleaved forms, sub-blocks with their own targets, and how
-// the kernels walk strided memory.
+// target, one gain per frame across the channels of interleaved forms, sub-blocks with their own targets, how the
+// kernels walk strided memory, and gains that come to rest short of their target.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -374,6 +375,280 @@ TEST(SmoothedGain, InterleavedFormsWithoutChannelsOrFramesTouchNothing)
         EXPECT_EQ(dst, std::vector<float>(16, 3.0f)) << count << " sub-blocks";
         EXPECT_EQ(state, 0.25f) << count << " sub-blocks";
     }
+}
+
+// ---- Gains at rest ----
+//
+// In single precision the one-pole step mostly stops a little short of its target, at a gain it hands back unchanged,
+// long before the 1e-10 hold would catch it; from there the kernels scale by that gain directly. Whatever path they
+// take, every sample and the stored gain must be bit for bit what the documented recursion gives run sample by sample
+// (frame by frame): before, across and after the rest, in the blocks that follow, on strided and interleaved vectors,
+// and with infinite and NaN targets.
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// The same sample, or NaN where the other is NaN too (which NaN a product carries is not the kernels' to choose).
+bool sameSample(float a, float b)
+{
+    return bitsOf(a) == bitsOf(b) || (std::isnan(a) && std::isnan(b));
+}
+
+// The documented recursion sample by sample: a gain within 1e-10 of the target at entry is used for every sample and
+// not stored (when `hold`); otherwise g = g x (1 - coeff) + coeff x target, one fused multiply-add with coeff x target
+// formed once, before every sample, and the last g stored.
+struct Recursion {
+    std::vector<float> gains;
+    float state;
+};
+
+Recursion sampleBySample(float g0, float target, float coeff, size_t n, bool hold = true)
+{
+    if (hold && std::fabs(target - g0) < 1e-10f)
+        return {std::vector<float>(n, g0), g0};
+    const float keep = 1.0f - coeff;
+    const float pull = coeff * target;
+    Recursion r{{}, g0};
+    for (size_t i = 0; i < n; ++i) {
+        r.state = std::fma(r.state, keep, pull);
+        r.gains.push_back(r.state);
+    }
+    return r;
+}
+
+// The gain the recursion from g0 comes to rest at, and after how many steps.
+struct Rest {
+    float gain;
+    size_t steps;
+};
+
+Rest restOf(float g0, float target, float coeff)
+{
+    Rest r{g0, 0};
+    for (float next = std::fma(r.gain, 1.0f - coeff, coeff * target); bitsOf(next) != bitsOf(r.gain);
+         next = std::fma(r.gain, 1.0f - coeff, coeff * target)) {
+        r.gain = next;
+        ++r.steps;
+    }
+    return r;
+}
+
+struct Case {
+    std::string what;
+    float g0, target, coeff;
+    int32_t n;
+};
+
+// A 10 ms glide at 48 kHz: from 0.5 toward 1 it rests about 5000 samples on, 2.6e-5 short of the target.
+constexpr float kSlowCoeff = 0.00208f;
+
+std::vector<Case> cases()
+{
+    const Rest slow = restOf(0.5f, 1.0f, kSlowCoeff);
+    const Rest quick = restOf(0.5f, 1.0f, 0.3f);
+    const Rest medium = restOf(0.5f, 0.7079458f, 0.05f);
+    return {
+        {"at rest at entry, short of the target", slow.gain, 1.0f, kSlowCoeff, 67},
+        {"coming to rest mid-block", 0.5f, 1.0f, 0.3f, static_cast<int32_t>(quick.steps) + 40},
+        {"reaching its resting gain on the last sample", 0.5f, 1.0f, 0.3f, static_cast<int32_t>(quick.steps)},
+        {"coming to rest mid-block, slowly", 0.5f, 0.7079458f, 0.05f, static_cast<int32_t>(medium.steps) + 9},
+        {"never at rest within the block", 0.5f, 1.0f, kSlowCoeff, 256},
+        {"at rest once the gain flushes to zero", 1.0f, 0.0f, 0.5f, 200},
+        {"a coefficient of 1 arrives at once", 3.0f, -1.5f, 1.0f, 9},
+        {"a coefficient of 0 turns -0 into +0, then rests", -0.0f, 1.0f, 0.0f, 7},
+        {"held within 1e-10 of the target", 0.25f, 0.25f, 0.1f, 11},
+        {"toward a NaN target", 0.5f, kNaN, 0.1f, 13},
+        {"toward an infinite target", 0.5f, kInf, 0.1f, 13},
+        {"toward an infinite target with a coefficient of 1", 0.5f, -kInf, 1.0f, 13},
+        {"from a NaN gain", kNaN, 1.0f, 0.1f, 13},
+        {"from an infinite gain", kInf, 1.0f, 0.1f, 13},
+    };
+}
+
+// One one-channel kernel and what the recursion says it writes over what the output held.
+struct OneChannelKernel {
+    const char *name;
+    void (*run)(const float *src, int32_t srcInc, float *dst, int32_t dstInc, float *state, const Case &c);
+    float (*expected)(float x, float gain, float before);
+    bool holds;
+};
+
+const OneChannelKernel kOneChannel[] = {
+    {"scale",
+     [](const float *s, int32_t si, float *d, int32_t di, float *g, const Case &c) {
+         kve_vecScaleSmooth(s, si, d, di, g, c.target, c.coeff, c.n);
+     },
+     [](float x, float gain, float) { return x * gain; }, true},
+    {"scale-add",
+     [](const float *s, int32_t si, float *d, int32_t di, float *g, const Case &c) {
+         kve_vecScaleAddSmooth(s, si, d, di, g, c.target, c.coeff, c.n);
+     },
+     [](float x, float gain, float before) { return std::fma(x, gain, before); }, true},
+};
+
+// On contiguous and strided vectors (the rest of a block is handed on from the sample where the gain rests, so its
+// place must follow the increments), every sample and the stored gain are those of the recursion, and nothing else
+// is written.
+TEST(SmoothedGainAtRest, OneChannelFormsFollowTheRecursionBitForBit)
+{
+    for (const Case &c : cases())
+        for (const OneChannelKernel &k : kOneChannel)
+            for (const auto &[srcInc, dstInc] : {std::pair{1, 1}, {2, 3}, {-1, 2}, {3, -2}}) {
+                const std::string where = std::string(k.name) + ", " + c.what + ", increments " +
+                                          std::to_string(srcInc) + " " + std::to_string(dstInc);
+                const Recursion r = sampleBySample(c.g0, c.target, c.coeff, static_cast<size_t>(c.n), k.holds);
+                const std::vector<float> x = signal(static_cast<size_t>(c.n));
+                const std::vector<float> before = signal(static_cast<size_t>(c.n), 3);
+                GuardedVector src(c.n, srcInc);
+                GuardedVector dst(c.n, dstInc);
+                for (int32_t i = 0; i < c.n; ++i) {
+                    src[i] = bitsOf(x[static_cast<size_t>(i)]);
+                    dst[i] = bitsOf(before[static_cast<size_t>(i)]);
+                }
+                GuardedVector expected = dst;
+                for (int32_t i = 0; i < c.n; ++i) {
+                    const auto s = static_cast<size_t>(i);
+                    expected[i] = bitsOf(k.expected(x[s], r.gains[s], before[s]));
+                }
+
+                float state = c.g0;
+                k.run(src.as<float>(), srcInc, dst.as<float>(), dstInc, &state, c);
+                ASSERT_TRUE(sameSample(state, r.state)) << where << ": stored " << state << ", expected " << r.state;
+                for (size_t w = 0; w < dst.words().size(); ++w)
+                    ASSERT_TRUE(sameSample(floatOf(dst.words()[w]), floatOf(expected.words()[w])))
+                        << where << ", word " << w << ": " << floatOf(dst.words()[w]) << ", expected "
+                        << floatOf(expected.words()[w]);
+            }
+}
+
+// The first-order smoother fills its output with the trajectory itself, with no hold.
+TEST(SmoothedGainAtRest, FirstOrderSmootherFillsTheRecursionBitForBit)
+{
+    for (const Case &c : cases()) {
+        const Recursion r = sampleBySample(c.g0, c.target, c.coeff, static_cast<size_t>(c.n), false);
+        std::vector<float> dst(static_cast<size_t>(c.n) + 1, 9.0f);
+        float state = c.g0;
+        kve_vecFirstOrderSmoother(dst.data(), &state, c.target, c.coeff, c.n);
+        ASSERT_TRUE(sameSample(state, r.state)) << c.what;
+        for (size_t i = 0; i < r.gains.size(); ++i)
+            ASSERT_TRUE(sameSample(dst[i], r.gains[i])) << c.what << ", sample " << i << ": " << dst[i];
+        EXPECT_EQ(dst.back(), 9.0f) << c.what;
+    }
+}
+
+// The interleaved scale-add runs every channel along the recursion from the gain at entry: at rest, all channels at
+// once; the stored gain is the recursion's (the target when held).
+TEST(SmoothedGainAtRest, InterleavedScaleAddFollowsTheRecursionBitForBit)
+{
+    for (const Case &c : cases())
+        for (int32_t channels : {1, 2, 3, 8}) {
+            const std::string where = c.what + ", " + std::to_string(channels) + " channels";
+            const bool held = std::fabs(c.target - c.g0) < 1e-10f;
+            const Recursion r = sampleBySample(c.g0, c.target, c.coeff, static_cast<size_t>(c.n));
+            const size_t count = static_cast<size_t>(c.n) * static_cast<size_t>(channels);
+            const std::vector<float> src = signal(count);
+            std::vector<float> dst = signal(count, 5);
+            const std::vector<float> before = dst;
+            float state = c.g0;
+            kve_vecScaleAddSmooth_Nch(src.data(), dst.data(), channels, &state, c.target, c.coeff, c.n);
+            ASSERT_TRUE(sameSample(state, held ? c.target : r.state)) << where;
+            for (size_t i = 0; i < count; ++i) {
+                const float gain = held ? c.target : r.gains[i / static_cast<size_t>(channels)];
+                ASSERT_TRUE(sameSample(dst[i], std::fma(src[i], gain, before[i])))
+                    << where << ", sample " << i << ": " << dst[i];
+            }
+        }
+}
+
+// The interleaved scaler glides in groups of frames whose gains are the recursion unrolled, which rounds its own way;
+// from a gain at rest, or one or two frames short of it, it follows the frame-by-frame recursion itself, bit for bit.
+TEST(SmoothedGainAtRest, InterleavedScaleAtOrNearRestFollowsTheFrameByFrameRecursion)
+{
+    std::vector<Case> starts = {
+        {"at rest at entry, short of the target", restOf(0.5f, 1.0f, kSlowCoeff).gain, 1.0f, kSlowCoeff, 0},
+        {"at rest at an infinite gain", kInf, 1.0f, 0.1f, 0},
+        {"at rest at a NaN gain", kNaN, 1.0f, 0.1f, 0},
+        {"a coefficient of 0 turns -0 into +0, then rests", -0.0f, 1.0f, 0.0f, 0},
+        {"a coefficient of 1 arrives at once", 3.0f, -1.5f, 1.0f, 0},
+    };
+    const struct {
+        float g0, target, coeff;
+    } endings[] = {{0.5f, 1.0f, 0.3f}, {0.5f, 0.7079458f, 0.05f}, {0.5f, 1.0f, kSlowCoeff}, {0.0f, 1.0f, 0.9f},
+                   {0.0f, -3.0f, 0.33f}};
+    for (const auto &glide : endings) {
+        const Recursion r = sampleBySample(glide.g0, glide.target, glide.coeff,
+                                           restOf(glide.g0, glide.target, glide.coeff).steps);
+        for (size_t back : {1, 2})
+            starts.push_back({std::to_string(back) + " frames short of rest toward " + std::to_string(glide.target) +
+                                  " by " + std::to_string(glide.coeff),
+                              r.gains[r.gains.size() - 1 - back], glide.target, glide.coeff, 0});
+    }
+    for (const Case &c : starts)
+        for (int32_t frames : {3, 4, 17, 64})
+            for (int32_t channels : {1, 2, 3, 5, 8, 9}) {
+                const std::string where =
+                    c.what + ", " + std::to_string(frames) + " frames of " + std::to_string(channels) + " channels";
+                const Recursion r = sampleBySample(c.g0, c.target, c.coeff, static_cast<size_t>(frames));
+                const size_t count = static_cast<size_t>(frames) * static_cast<size_t>(channels);
+                const std::vector<float> src = signal(count);
+                std::vector<float> dst(count, 7.0f);
+                float state = c.g0;
+                kve_vecScaleSmooth_Nch(src.data(), dst.data(), channels, &state, c.target, c.coeff, frames);
+                ASSERT_TRUE(sameSample(state, r.state)) << where << ": stored " << state;
+                for (size_t i = 0; i < count; ++i)
+                    ASSERT_TRUE(sameSample(dst[i], src[i] * r.gains[i / static_cast<size_t>(channels)]))
+                        << where << ", sample " << i << ": " << dst[i];
+            }
+}
+
+// Block after block, the interleaved scaler's glide stays within rounding of the recursion and comes to rest at a
+// gain the recursion leaves unchanged, not long after the recursion itself would (even where its grouped gains
+// alone would circle a unit or two in the last place beside it for good). From then on every block is scaled by
+// exactly that gain, which stays stored.
+TEST(SmoothedGainAtRest, InterleavedScaleComesToRestAndStaysThere)
+{
+    const struct {
+        float target, coeff;
+    } slopes[] = {{1.0f, 0.9f}, {0.7079458f, 0.7f}, {-3.0f, 0.33f}, {0.25f, 0.05f}, {1.0f, kSlowCoeff}};
+    for (const auto &glide : slopes)
+        for (int32_t channels : {1, 2, 3, 8})
+            for (int32_t frames : {5, 16, 32, 61}) {
+                const std::string where = "toward " + std::to_string(glide.target) + " by " +
+                                          std::to_string(glide.coeff) + ", " + std::to_string(frames) +
+                                          " frames of " + std::to_string(channels) + " channels";
+                const float keep = 1.0f - glide.coeff;
+                const float pull = glide.coeff * glide.target;
+                const size_t restsAfter = restOf(0.0f, glide.target, glide.coeff).steps;
+                const size_t blocks = (2 * restsAfter + 64) / static_cast<size_t>(frames) + 2;
+                const Recursion r = sampleBySample(0.0f, glide.target, glide.coeff, blocks * frames);
+                const double tolerance = 1e-6 * std::max(1.0f, std::fabs(glide.target)) / glide.coeff;
+
+                const size_t count = static_cast<size_t>(frames) * static_cast<size_t>(channels);
+                const std::vector<float> src = signal(count);
+                std::vector<float> dst(count);
+                float state = 0.0f;
+                bool resting = false;
+                for (size_t b = 0; b < blocks; ++b) {
+                    const float entry = state;
+                    kve_vecScaleSmooth_Nch(src.data(), dst.data(), channels, &state, glide.target, glide.coeff,
+                                           frames);
+                    for (size_t i = 0; i < count; ++i) {
+                        const size_t t = b * static_cast<size_t>(frames) + i / static_cast<size_t>(channels);
+                        if (resting) {
+                            ASSERT_EQ(bitsOf(dst[i]), bitsOf(src[i] * entry)) << where << ", block " << b;
+                        } else {
+                            ASSERT_NEAR(dst[i], src[i] * r.gains[t], std::fabs(src[i]) * tolerance)
+                                << where << ", block " << b << " sample " << i;
+                        }
+                    }
+                    if (resting) {
+                        ASSERT_EQ(bitsOf(state), bitsOf(entry)) << where << ", block " << b;
+                    }
+                    resting = bitsOf(std::fma(state, keep, pull)) == bitsOf(state);
+                }
+                EXPECT_TRUE(resting) << where << ": still moving after " << blocks * frames << " frames, at "
+                                     << state << " (the recursion rests after " << restsAfter << ")";
+            }
 }
 
 } // namespace
