@@ -5,12 +5,39 @@
 #include "Dsp/LongDouble.h"
 #include "kve/kve_design.h"
 
+namespace {
+
+// Cutoffs are held to [1e-4, 0.4999] x the rate, where every order's poles stay inside the unit circle in float.
+constexpr float kLowestCutoff = 1e-4f;
+constexpr float kHighestCutoff = 0.4999f;
+
+// The cutoff and rate the design is made at: the cutoff held to the band above, a NaN cutoff at its lower limit. A
+// rate that is not positive and finite has no band; the design is then made at the lower limit of a rate of 1.
+struct Corner {
+    float freq;
+    float sampleRate;
+};
+
+Corner cornerOf(float freq, float sampleRate)
+{
+    if (!(std::isfinite(sampleRate) && sampleRate > 0.0f)) {
+        return {kLowestCutoff, 1.0f};
+    }
+    const float lowest = kLowestCutoff * sampleRate;
+    const float highest = kHighestCutoff * sampleRate;
+    return {!(freq >= lowest) ? lowest : freq > highest ? highest : freq, sampleRate};
+}
+
+} // namespace
+
 // Butterworth lowpass (kind 0), highpass (kind 1) or allpass (any other kind) of order 1 to 10 with its cutoff at
 // freq: the prototype of that order, designed for fs/8, moved to the cutoff by the substitution
 // z^-1 -> (z^-1 - a) / (1 - a z^-1), which maps the unit circle onto itself and so keeps the prototype's shape.
 // The arithmetic is in quad precision and each coefficient is rounded to float once, so low cutoffs, whose poles
-// crowd towards z = 1, lose nothing before that rounding. Orders above 10 have no prototype: their sections pass
-// the signal through, so a cascade sized for the order still runs. Orders below 1 have no sections.
+// crowd towards z = 1, lose nothing before that rounding. A cutoff outside the band that keeps the sections stable
+// in single precision is designed at the nearest cutoff inside it (see cornerOf), so every design is finite and
+// stable. Orders above 10 have no prototype: their sections pass the signal through, so a cascade sized for the
+// order still runs. Orders below 1 have no sections.
 extern "C" void design_butterworth(int32_t order, int32_t kind, float *coeffs, float freq, float sampleRate)
 {
     const ptrdiff_t sections = order > 0 ? order / 2 + order % 2 : 0;
@@ -25,8 +52,10 @@ extern "C" void design_butterworth(int32_t order, int32_t kind, float *coeffs, f
     const LongDouble *const *table = kind == 0 ? butter_lpf_coeffs : kind == 1 ? butter_hpf_coeffs : butter_apf_coeffs;
     const LongDouble *prototype = table[order - 1];
 
+    const Corner corner = cornerOf(freq, sampleRate);
     const LongDouble quarterPi = 0.785398163397448; // the prototypes' cutoff, pi/4
-    const LongDouble w = static_cast<LongDouble>(freq) * 6.283185307179586 / static_cast<LongDouble>(sampleRate);
+    const LongDouble w =
+        static_cast<LongDouble>(corner.freq) * 6.283185307179586 / static_cast<LongDouble>(corner.sampleRate);
     const LongDouble a = static_cast<LongDouble>(std::sin(static_cast<double>((quarterPi - w) / 2))) /
                          static_cast<LongDouble>(std::sin(static_cast<double>((quarterPi + w) / 2)));
     const LongDouble aa = a * a;

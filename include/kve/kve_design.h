@@ -19,8 +19,9 @@ extern "C" {
 void design_second_order_filter(int32_t type, float *coeffs, float sampleRate, float freq, float gain, float Q);
 
 /* Butterworth cascade of order 1 to 10 into coeffs[5 * ((order + 1) / 2)]: kind 0 lowpass, 1 highpass, any other
- * value allpass. Orders above 10 give pass-through sections, orders below 1 write nothing. Note the order:
- * frequency before sample rate. */
+ * value allpass. Orders above 10 give pass-through sections, orders below 1 write nothing. The cutoff is held to
+ * [1e-4, 0.4999] x sampleRate (NaN to the lower limit), and a rate that is not positive and finite designs at 1e-4 of
+ * the rate, so the sections are always finite and stable. Note the order: frequency before sample rate. */
 void design_butterworth(int32_t order, int32_t kind, float *coeffs, float freq, float sampleRate);
 
 /* Per-block step of a one-pole smoother (current += step x (target - current)) that covers 63% of the way to its

@@ -1,8 +1,10 @@
 // Butterworth cascade design: the prototypes at their own cutoff, the responses at other cutoffs and rates against
-// scipy's Butterworth filters, the allpass kind, and orders the prototypes do not cover.
+// scipy's Butterworth filters, the allpass kind, orders the prototypes do not cover, and cutoffs and rates outside the
+// band in which single-precision sections stay stable.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <complex>
 #include <cstdint>
@@ -170,8 +172,7 @@ TEST(ButterworthDesign, OrdersOutsideOneToTenPassTheSignalThroughOrWriteNothing)
     }
 }
 
-// At 0 Hz and at the Nyquist frequency the substitution folds the whole axis onto one frequency of the prototype;
-// there and close to them the coefficients stay finite.
+// At 0 Hz and at the Nyquist frequency, and close to them, the coefficients stay finite.
 TEST(ButterworthDesign, CutoffsAtTheEdgesOfTheBandGiveFiniteCoefficients)
 {
     for (int order = 1; order <= 10; ++order)
@@ -182,6 +183,107 @@ TEST(ButterworthDesign, CutoffsAtTheEdgesOfTheBandGiveFiniteCoefficients)
                     EXPECT_TRUE(std::isfinite(coeffs[i]))
                         << "order " << order << " kind " << kind << " cutoff " << freq << " value " << i;
             }
+}
+
+// The band of cutoffs the design keeps, as fractions of the sample rate.
+constexpr float kLowestCutoff = 1e-4f;
+constexpr float kHighestCutoff = 0.4999f;
+
+std::vector<uint32_t> bitsOf(const std::vector<float> &values)
+{
+    std::vector<uint32_t> bits;
+    for (float v : values)
+        bits.push_back(std::bit_cast<uint32_t>(v));
+    return bits;
+}
+
+// A cutoff outside the band designs exactly what the band's nearest edge designs: at or below 0 Hz, NaN, or short of
+// the lower edge, that edge; at or above half the rate, or infinite, the upper edge. A rate that is not positive and
+// finite has no band: the design is that of the lower edge at a rate of 1.
+TEST(ButterworthDesign, CutoffsOutsideTheBandDesignAtItsNearestEdge)
+{
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        std::string what;
+        float freq, sampleRate;
+        float designedFreq, designedRate;
+    };
+    std::vector<Case> cases;
+    for (float rate : {48000.0f, 44100.0f, 8000.0f, 192000.0f}) {
+        const float low = kLowestCutoff * rate;
+        const float high = kHighestCutoff * rate;
+        const std::string at = " at " + std::to_string(rate) + " Hz";
+        for (const auto &[what, freq] : {std::pair<std::string, float>{"0 Hz", 0.0f}, {"-0 Hz", -0.0f},
+                                         {"a negative cutoff", -1000.0f}, {"minus infinity", -kInf},
+                                         {"NaN", kNaN}, {"half the lower edge", low / 2},
+                                         {"just short of the lower edge", std::nextafter(low, 0.0f)}})
+            cases.push_back({what + at, freq, rate, low, rate});
+        for (const auto &[what, freq] :
+             {std::pair<std::string, float>{"half the rate", rate / 2}, {"the rate", rate}, {"infinity", kInf},
+              {"just past the upper edge", std::nextafter(high, kInf)}})
+            cases.push_back({what + at, freq, rate, high, rate});
+    }
+    for (const auto &[what, rate] : {std::pair<std::string, float>{"a rate of 0", 0.0f}, {"a negative rate", -48000.0f},
+                                     {"a NaN rate", kNaN}, {"an infinite rate", kInf}, {"a rate of -infinity", -kInf}})
+        for (float freq : {1000.0f, 0.0f, kNaN, kInf})
+            cases.push_back({what + ", cutoff " + std::to_string(freq), freq, rate, kLowestCutoff, 1.0f});
+
+    for (const Case &c : cases)
+        for (int order = 1; order <= 10; ++order)
+            for (int kind : {kLowpass, kHighpass, kAllpass}) {
+                const std::vector<float> got = design(order, kind, c.freq, c.sampleRate);
+                EXPECT_EQ(bitsOf(got), bitsOf(design(order, kind, c.designedFreq, c.designedRate)))
+                    << c.what << ", order " << order << " kind " << kind;
+            }
+}
+
+// Across the band, and above all close to its edges, where the poles crowd toward z = 1 or z = -1 and rounding the
+// coefficients to float moves them most, every section of every order keeps its poles inside the unit circle (roots
+// of the rounded denominators by scipy), and the highpass and allpass have the lowpass's denominators. Cutoffs past
+// the edges are among them.
+TEST(ButterworthDesign, EverySectionKeepsItsPolesInsideTheUnitCircle)
+{
+    constexpr float kRate = 48000.0f;
+    const float fractions[] = {0.0f,   1e-4f,  1.2e-4f, 1.5e-4f, 2e-4f,   3e-4f,    5e-4f,   1e-3f,
+                               3e-3f,  0.01f,  0.05f,   0.125f,  0.25f,   0.4f,     0.47f,   0.49f,
+                               0.497f, 0.499f, 0.4995f, 0.4997f, 0.4998f, 0.49985f, 0.4999f, 0.5f};
+    struct Section {
+        float fraction;
+        int order;
+        size_t section;
+    };
+    std::vector<Section> sections;
+    std::vector<std::string> args;
+    for (float fraction : fractions)
+        for (int order = 1; order <= 10; ++order) {
+            const std::string where = "cutoff " + std::to_string(fraction) + " of the rate, order " +
+                                      std::to_string(order);
+            const std::vector<float> low = design(order, kLowpass, fraction * kRate, kRate);
+            for (int kind : {kHighpass, kAllpass}) {
+                const std::vector<float> other = design(order, kind, fraction * kRate, kRate);
+                for (size_t i = 0; i < other.size(); ++i) {
+                    EXPECT_TRUE(std::isfinite(other[i])) << where << " kind " << kind << " value " << i;
+                    if (i % 5 >= 3) {
+                        EXPECT_EQ(std::bit_cast<uint32_t>(other[i]), std::bit_cast<uint32_t>(low[i]))
+                            << where << " kind " << kind << " value " << i;
+                    }
+                }
+            }
+            for (size_t s = 0; s < low.size() / 5; ++s) {
+                for (size_t i = 0; i < 5; ++i)
+                    EXPECT_TRUE(std::isfinite(low[5 * s + i])) << where << " section " << s << " value " << i;
+                sections.push_back({fraction, order, s});
+                args.push_back(oracleArg(low[5 * s + 3]));
+                args.push_back(oracleArg(low[5 * s + 4]));
+            }
+        }
+    const std::vector<double> radius = kvetest::runOracle("section_poles.py", args);
+    ASSERT_EQ(radius.size(), sections.size());
+    for (size_t k = 0; k < sections.size(); ++k)
+        // Inside by more than scipy's root finding can blur (a pole on the circle can come out a hair inside it).
+        EXPECT_LT(radius[k], 1.0 - 1e-9) << "cutoff " << sections[k].fraction << " of the rate, order "
+                                         << sections[k].order << ", section " << sections[k].section;
 }
 
 } // namespace

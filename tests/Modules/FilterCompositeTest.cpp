@@ -1,10 +1,12 @@
 // The Butterworth filter and the graphic-equaliser band: responses against scipy's Butterworth design and against
 // the band's own definition (its gain in dB at the centre, half of it at the edges, none far away), how the
 // Butterworth filter builds its inner cascade and refuses what it cannot build, orders and stage counts a host
-// writes beyond what was built, and the band's coefficient glide.
+// writes beyond what was built, cutoffs and rates it cannot design at, and the band's coefficient glide.
 #include "FilterTestSupport.h"
 
 #include <numbers>
+
+#include "ButterworthCorners.h"
 
 namespace floatfiltertest {
 namespace {
@@ -144,6 +146,49 @@ TEST_F(Filters, ButterworthOrdersAHostWritesStayWithinTheInnerCascade)
         EXPECT_EQ(ClassModule_Set(m, KVE_MASK_ALL), 0);
         const std::vector<float> x = noise(6 * 32 * 2, 17);
         expectClose(run(m, in, out, x), oracle("butter", 2, {double(c.runs), 1, 1500.0, kRate}, x), 2, 2e-4, c.what);
+    }
+}
+
+// A cutoff or rate the design cannot use, written by the host into a running lowpass (a rate through the wire the
+// filter reads it from), is designed at the nearest edge of the band instead, so nothing non-finite reaches the
+// filter's state: the output stays finite, and once the host writes a usable cutoff again the filter settles back
+// onto scipy's response to the whole input.
+TEST_F(Filters, ButterworthFilterComesBackFromACutoffOrRateItCannotUse)
+{
+    constexpr size_t kBlock = 64; // two channels of 32 frames
+    constexpr size_t kBadFrom = 8, kGoodFrom = 16, kCompareFrom = 40, kBlocks = 48;
+    const std::vector<float> x = noise(kBlocks * kBlock, 31);
+    const std::vector<double> reference = oracle("butter", 2, {4, 0, 1000.0, kRate}, x);
+    ASSERT_EQ(reference.size(), x.size());
+    for (const auto &c : butterworthtest::kUnusableCorners) {
+        GenericWire *in = wire(2, 32);
+        GenericWire *out = wire(2, 32);
+        ClassModule *m = build(kButterworthFilter, 0x101, {in, out}, butterworthArgs(0, 4, 1000.0f));
+        ASSERT_NE(m, nullptr) << c.what;
+        ClassLayout *l = engine_.layout(1, 1);
+        ASSERT_NE(l, nullptr);
+        ASSERT_EQ(engine_.place(l, 0, {m}), KVE_OK);
+        const uint32_t cutoff = KVE_MEMBER_ADDRESS(m->objectId, 8 + 2);
+        std::vector<float> y;
+        for (size_t block = 0; block < kBlocks; ++block) {
+            if (block == kBadFrom || block == kGoodFrom) {
+                const bool bad = block == kBadFrom;
+                in->sampleRate = bad ? c.rate : kRate;
+                ASSERT_EQ(kve_fwSetValueSetCall(engine_.get(), cutoff, bitsOf(bad ? c.cutoff : 1000.0f),
+                                                KVE_MASK_HOST, 0, 0),
+                          KVE_OK)
+                    << c.what;
+            }
+            std::copy_n(x.begin() + static_cast<ptrdiff_t>(block * kBlock), kBlock, data(in));
+            uint32_t time = 0, period = 0;
+            ClassLayout_Process(engine_.get(), l, &time, &period);
+            y.insert(y.end(), data(out), data(out) + kBlock);
+        }
+        for (size_t i = 0; i < y.size(); ++i)
+            ASSERT_TRUE(std::isfinite(y[i])) << c.what << ": block " << i / kBlock << " word " << i % kBlock;
+        const auto from = static_cast<ptrdiff_t>(kCompareFrom * kBlock);
+        expectClose(std::vector<float>(y.begin() + from, y.end()),
+                    std::vector<double>(reference.begin() + from, reference.end()), 2, 2e-4, c.what);
     }
 }
 

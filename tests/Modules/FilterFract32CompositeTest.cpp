@@ -1,8 +1,10 @@
 // The Fract32 composites built around an inner BiquadCascadeFract32: the inner cascade built right after the outer
 // module with the stage count of the order or band, the refusal of other wiring and of orders the design does not
-// know, magnitude responses against scipy's Butterworth filters, and the graphic-equaliser band's gain.
+// know, magnitude responses against scipy's Butterworth filters, cutoffs and rates the design cannot use, and the
+// graphic-equaliser band's gain.
 #include "FilterFract32TestSupport.h"
 
+#include "ButterworthCorners.h"
 #include "kve/kve_design.h"
 #include "support/PythonOracle.h"
 
@@ -191,6 +193,45 @@ TEST_F(CompositesFract32, ButterworthHoldsAWrittenOrderToItsCascade)
         design_butterworth(c.designed, 0, design.data(), 1000.0f, kRate);
         expectInnerHolds(inner, design);
     }
+}
+
+// A cutoff or rate the design cannot use, written by the host (a rate through the wire the filter reads it from):
+// meanwhile the cascade holds finite sections whose poles lie inside the unit circle (by the stability triangle
+// |a2| < 1, |a1| < 1 + a2); once a usable cutoff is written back, the filter's gain follows scipy's magnitudes again.
+TEST_F(CompositesFract32, ButterworthComesBackFromACutoffOrRateItCannotUse)
+{
+    const std::vector<double> freqs = {300.0, 1000.0, 3000.0};
+    std::vector<std::string> args = {"4", "0", kvetest::oracleArg(1000.0), kvetest::oracleArg(kRate)};
+    for (double f : freqs)
+        args.push_back(kvetest::oracleArg(f));
+    const std::vector<double> expected = kvetest::runOracle("filterf_butter.py", args);
+    ASSERT_EQ(expected.size(), freqs.size());
+    for (const auto &c : butterworthtest::kUnusableCorners)
+        for (size_t k = 0; k < freqs.size(); ++k) {
+            GenericWire *in = wire(1, 32);
+            GenericWire *out = wire(1, 32);
+            ClassModule *m = build(kButterworth, 0x101, {in, out}, {0, 4, bitsOf(1000.0f)});
+            ASSERT_NE(m, nullptr) << c.what;
+            ClassModule *inner = array<ClassModule>(m, kButterworthInner);
+            const uint32_t cutoff = KVE_MEMBER_ADDRESS(m->objectId, 8 + kCutoff);
+
+            in->sampleRate = c.rate;
+            ASSERT_EQ(kve_fwSetValueSetCall(engine_.get(), cutoff, bitsOf(c.cutoff), KVE_MASK_HOST, 0, 0), KVE_OK);
+            const float *sections = array<float>(inner, kInnerCoeffs);
+            for (int s = 0; s < 2; ++s) {
+                const float *b = sections + 5 * s;
+                EXPECT_TRUE(std::all_of(b, b + 5, [](float v) { return std::isfinite(v); })) << c.what << " " << s;
+                EXPECT_TRUE(std::fabs(b[4]) < 1.0f && std::fabs(b[3]) < 1.0 + b[4]) << c.what << " " << s;
+            }
+            for (int block = 0; block < 8; ++block) {
+                load(in, testSignal(32, 0.5).data());
+                process(m);
+            }
+
+            in->sampleRate = kRate;
+            ASSERT_EQ(kve_fwSetValueSetCall(engine_.get(), cutoff, bitsOf(1000.0f), KVE_MASK_HOST, 0, 0), KVE_OK);
+            EXPECT_NEAR(gainAt(m, in, out, freqs[k]), expected[k], 2e-5) << c.what << " at " << freqs[k] << " Hz";
+        }
 }
 
 // A band of +6 dB between 500 Hz and 2 kHz: the gain at the geometric centre, half of it at the edges, none far
