@@ -1,34 +1,48 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build/fuzz (AddressSanitizer and UndefinedBehaviorSanitizer, the whole
-# library instrumented for coverage) and runs each for a bounded time on a fresh copy of its seed corpus. Exits
-# non-zero when a target finds a crash, a leak or a hang; the reproducer is kept in build/fuzz/crashes/<target>/.
+# library instrumented for coverage) and runs each for a bounded time on a fresh copy of its seed corpus, as many
+# targets side by side as there are processors. Exits non-zero when a target finds a crash, a leak or a hang; the
+# reproducer is kept in build/fuzz/crashes/<target>/.
 #   KVE_FUZZ_SECONDS  seconds per target (default 60)
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/common.sh"
+bash scripts/setup.sh
 seconds=${KVE_FUZZ_SECONDS:-60}
 build=build/fuzz
 targets=(packet_fuzzer array_fuzzer)
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+configure "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
-  -DKVE_FUZZ=ON -DKVE_SANITIZE=ON -DKVE_BUILD_TESTS=OFF -DKVE_BUILD_BENCH=OFF -DKVE_BUILD_TOOLS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+  -DKVE_FUZZ=ON -DKVE_SANITIZE=ON -DKVE_BUILD_TESTS=OFF -DKVE_BUILD_BENCH=OFF -DKVE_BUILD_TOOLS=OFF
+cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 
-failed=()
-for t in "${targets[@]}"; do
-  corpus="$build/corpus/$t"
-  crashes="$build/crashes/$t"
+# fuzz <target>: one bounded run; its log is build/fuzz/<target>.log.
+fuzz() {
+  local t=$1 corpus="$build/corpus/$1" crashes="$build/crashes/$1"
   rm -rf "$corpus"
   mkdir -p "$corpus" "$crashes"
   cp fuzz/corpus/"$t"/* "$corpus"/
-  echo "fuzz: $t for ${seconds} s"
-  if ! "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-      -artifact_prefix="$crashes/" "$corpus" >"$build/$t.log" 2>&1; then
-    failed+=("$t")
-    tail -n 60 "$build/$t.log"
-  else
-    grep -E '^stat::(number_of_executed_units|peak_rss_mb)' "$build/$t.log" | sed "s/^/fuzz: $t /"
-  fi
+  "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="$crashes/" "$corpus" >"$build/$t.log" 2>&1
+}
+
+failed=()
+for ((i = 0; i < ${#targets[@]}; i += jobs)); do
+  wave=("${targets[@]:i:jobs}")
+  pids=()
+  for t in "${wave[@]}"; do
+    echo "fuzz: $t for ${seconds} s"
+    fuzz "$t" &
+    pids+=($!)
+  done
+  for k in "${!wave[@]}"; do
+    t=${wave[$k]}
+    if wait "${pids[$k]}"; then
+      grep -E '^stat::(number_of_executed_units|peak_rss_mb)' "$build/$t.log" | sed "s/^/fuzz: $t /"
+    else
+      failed+=("$t")
+      tail -n 60 "$build/$t.log"
+    fi
+  done
 done
 
 if [ ${#failed[@]} -gt 0 ]; then

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Builds the optimised library and the host program, writes the example layout (enciphered, as the library
+# Builds the optimised library and the host programs, writes the example layout (enciphered, as the library
 # interface loads it) and a short stereo test tone, and runs the tone through the layout.
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/common.sh"
 bash scripts/setup.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVE_BUILD_TESTS=OFF >/dev/null
-cmake --build build/release -j "$(nproc)"
+configure_release
+cmake --build build/release -j "$jobs" --target kve_layout kve_host
 out=build/example
 mkdir -p "$out"
 ./build/release/tools/kve_layout stereo-chain "$out/stereo-chain.kvx"
