@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cmath>
 
-#include "Dsp/BiquadFract32.h"
+#include "Dsp/BiquadFixed/BiquadFract32.h"
 #include "Modules/Standard/Filters.h"
 #include "Modules/Standard/ScalersFract32.h"
 
