@@ -77,10 +77,6 @@ void kve_vecShift(const int32_t *src, int32_t srcInc, int32_t *dst, int32_t dstI
 void kve_vecShiftNoSat(const int32_t *src, int32_t srcInc, int32_t *dst, int32_t dstInc, int32_t shift, int32_t n);
 void kve_vecLShift(const int32_t *src, int32_t srcInc, int32_t *dst, int32_t dstInc, int32_t shift, int32_t n);
 
-/* ---- Statistics ---- */
-/* The largest value (NaN ignored); *index = its first position. n < 1 returns 0 and writes nothing. */
-float kve_vecMax(const float *src, int32_t n, uint32_t *index);
-
 #ifdef __cplusplus
 }
 #endif

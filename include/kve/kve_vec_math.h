@@ -28,10 +28,6 @@ extern const Fract32 DecibelsToLinear_coeff_fract32[5];
 extern const float LinearToDecibels_coeff[5];
 extern const float DecibelsToLinear_coeff[5];
 
-/* ---- Fixed-point sine generator step ---- */
-/* sin(2x) in Q31 for the half angle x in Q31 (|2x| up to pi/2). */
-Fract32 kve_vecSineFract32(Fract32 x);
-
 /* ---- Trigonometry ---- */
 void kve_vecAtan2(const float *y, int32_t yInc, const float *x, int32_t xInc, float *dst, int32_t dstInc, int32_t n);
 void kve_vecAtan2uiLinear(const float *y, int32_t yInc, const float *x, int32_t xInc, float *dst, int32_t dstInc,

@@ -6,6 +6,8 @@
 #include "Modules/Standard/Mixers.h"
 #include "Modules/Standard/ScalersFract32.h"
 #include "kve/kve_vec_arith.h"
+#include "kve/kve_vec_conversion.h"
+#include "kve/kve_vec_stats.h"
 
 namespace {
 

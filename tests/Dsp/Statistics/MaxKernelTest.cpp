@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "kve/kve_vec_arith.h"
+#include "kve/kve_vec_stats.h"
 
 namespace {
 

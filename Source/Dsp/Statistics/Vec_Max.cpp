@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "kve/kve_vec_arith.h"
+#include "kve/kve_vec_stats.h"
 
 // The largest of src[0 .. n - 1], NaN elements ignored (maxNum); *index = the first position holding it (a later
 // element moves it only when strictly greater). n < 1 returns 0 and writes nothing.
