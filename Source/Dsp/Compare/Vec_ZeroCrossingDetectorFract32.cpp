@@ -14,11 +14,9 @@ extern "C" void kve_vecZeroCrossingDetectorFract32(const Fract32 *src, int32_t s
         const int32_t sign = x < 0 ? -1 : 1;
         const int32_t previous = *state;
         *state = sign;
-        bool crossing = sign != previous;
-        if (mode > 0)
-            crossing = sign == 1 && previous == -1;
-        else if (mode < 0)
-            crossing = sign == -1 && previous == 1;
+        const bool rising = sign == 1 && previous == -1;
+        const bool falling = sign == -1 && previous == 1;
+        const bool crossing = mode > 0 ? rising : mode < 0 ? falling : sign != previous;
         return crossing ? Fract32{INT32_MAX} : Fract32{0};
     });
 }

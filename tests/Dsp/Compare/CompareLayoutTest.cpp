@@ -43,8 +43,8 @@ TEST(CompareLayout, FourLaneFormsWriteThePlainKernelsWordsAndNothingElse)
             alignas(16) float a[48];
             alignas(16) float b[48];
             for (int32_t i = 0; i < 48; ++i) {
-                a[i] = sample(i - offset, 0);
-                b[i] = sample(i - offset, 1);
+                a[i] = sample(i, 0);
+                b[i] = sample(i, 1);
             }
             const float constant = sample(n, 2);
             for (int r = 0; r < 6; ++r) {
