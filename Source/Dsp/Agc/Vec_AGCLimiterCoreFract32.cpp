@@ -10,12 +10,14 @@
 // below it, (x + 1)^2 / 4 inside), is scaled by slope and kneeDepth and taken from gainOffset, and the dB gain is
 // made linear (Q8.24).
 //
-// A kneeRecip of 1.0 or more (knees under 1 dB) is held to six redundant sign bits, s bits fewer, so that the
+// A kneeRecip of 2.0 or more (knees of 0.5 dB or less) is cut to six redundant sign bits, s bits fewer, so that the
 // normalised excess u and the knee half-width K = 1.0 / 2^s are in a format with s more integer bits; the knee
 // curve is moved to that format too, so it meets the line above the knee, and the final dB value is shifted back
-// by s. Every left shift saturates: far below the threshold u stays on the quiet side instead of wrapping into a
-// cut. A kneeDepth of 0 is the hard knee, gainOffset - slope x excess above the threshold, so the limiter limits
-// where the knee scaling would otherwise zero every excess.
+// by s. Every left shift saturates: with a knee under 1 dB, u far below the threshold passes the 32-bit range, and
+// it stays on the quiet side instead of wrapping into a cut.
+//
+// A kneeDepth of 0 (the module's hard knee) takes gainOffset - slope x excess above the threshold and gainOffset
+// below it, so the limiter limits where scaling by the knee's depth would zero every excess.
 namespace {
 
 constexpr Fract32 kOneQ24 = 0x1000000;
