@@ -263,7 +263,8 @@ TEST(AGCCompressorCore, GainGlidesTowardEachBlocksTargetAsTheStepByStepCompresso
             std::vector<float> x(static_cast<size_t>(n));
             for (int32_t i = 0; i < n; ++i)
                 x[static_cast<size_t>(i)] = levels[b] * std::sin(0.3f * static_cast<float>(i) + 0.2f);
-            const std::vector<double> expected = kvetest::runOracle("agc_float_cores.py", compressorArgs(now, x.data(), n));
+            const std::vector<double> expected =
+                kvetest::runOracle("agc_float_cores.py", compressorArgs(now, x.data(), n));
             ASSERT_EQ(expected.size(), x.size() + 2) << s.name;
             std::vector<float> dst(x.size() + 1, 7.0f);
             float env = now.env;
