@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <type_traits>
 
 #include "Dsp/Fract32.h"
 #include "Dsp/Neon.h"
@@ -17,7 +19,8 @@
 // ---- Float sums ----
 
 // The sum of step(x) over src[0 .. n - 1], single precision. The first elements up to a 16-byte boundary are taken
-// one by one, then sixteen per iteration in four registers of four lanes, then four per iteration, then the tail;
+// one by one, then thirty-two per iteration into eight registers of four lanes (eight independent chains keep the
+// adder busy while each fused multiply-add waits for the one before it), then four per iteration, then the tail;
 // the lanes are added at the end. laneStep(acc, x) and step(acc, x) add one term to an accumulator.
 template <typename LaneStep, typename Step>
 static inline float kve_sumLanesF32(const float *src, int32_t n, LaneStep laneStep, Step step)
@@ -27,21 +30,25 @@ static inline float kve_sumLanesF32(const float *src, int32_t n, LaneStep laneSt
     for (; i < n && (reinterpret_cast<uintptr_t>(src + i) & 15u) != 0; ++i)
         head = step(head, src[i]);
     float32x4_t a0 = vdupq_n_f32(0.0f);
-    float32x4_t a1 = a0;
-    float32x4_t a2 = a0;
-    float32x4_t a3 = a0;
-    for (; n - i >= 16; i += 16) {
+    float32x4_t a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
+    for (; n - i >= 32; i += 32) {
         a0 = laneStep(a0, vld1q_f32(src + i));
         a1 = laneStep(a1, vld1q_f32(src + i + 4));
         a2 = laneStep(a2, vld1q_f32(src + i + 8));
         a3 = laneStep(a3, vld1q_f32(src + i + 12));
+        a4 = laneStep(a4, vld1q_f32(src + i + 16));
+        a5 = laneStep(a5, vld1q_f32(src + i + 20));
+        a6 = laneStep(a6, vld1q_f32(src + i + 24));
+        a7 = laneStep(a7, vld1q_f32(src + i + 28));
     }
     for (; n - i >= 4; i += 4)
         a0 = laneStep(a0, vld1q_f32(src + i));
     float tail = 0.0f;
     for (; i < n; ++i)
         tail = step(tail, src[i]);
-    return head + vaddvq_f32(vaddq_f32(vaddq_f32(a0, a1), vaddq_f32(a2, a3))) + tail;
+    const float32x4_t lanes =
+        vaddq_f32(vaddq_f32(vaddq_f32(a0, a4), vaddq_f32(a1, a5)), vaddq_f32(vaddq_f32(a2, a6), vaddq_f32(a3, a7)));
+    return head + vaddvq_f32(lanes) + tail;
 }
 
 // Sum of x.
@@ -138,21 +145,103 @@ static inline Fract32 kve_sqrtOneFract32(Fract32 x)
 
 // ---- Extreme values ----
 
-// The extreme of n elements srcInc apart under magnitude(), and the first position holding it. The running value
-// starts at element 0; a later element takes its place when it beats it (strictly, so ties keep the first
-// position) or when the running value is a NaN and the element is not, so NaN elements are passed over and the
-// position always belongs to the value returned. A block of NaN only gives its first element. n < 1 returns 0 and
-// writes no position; a null index is not written.
-template <typename T, typename Magnitude, typename Beats>
-static inline T kve_extreme(const T *src, int32_t srcInc, int32_t n, uint32_t *index, Magnitude magnitude, Beats beats)
+// Which value an extreme-value kernel keeps: of the samples (kMagnitude: of their magnitudes, the Fract32 magnitude
+// of 0x80000000 being 0x7FFFFFFF), the largest (kLargest) or the smallest. A sample takes the running value's place
+// when it beats it strictly, so ties keep the first position, or when the running value is a NaN and the sample is
+// not: NaN samples are passed over and the position always belongs to the value returned. A block of NaN only
+// gives its first sample.
+template <typename T, bool kMagnitude, bool kLargest> struct kve_ExtremeRule {
+    static constexpr bool kFloat = std::is_same_v<T, float>;
+    using Lanes = std::conditional_t<kFloat, float32x4_t, int32x4_t>;
+
+    static T magnitude(T x)
+    {
+        if constexpr (!kMagnitude)
+            return x;
+        else if constexpr (kFloat)
+            return std::fabs(x);
+        else
+            return kve_absFract32(x);
+    }
+
+    static bool beats(T x, T best) { return kLargest ? x > best : x < best; }
+
+    static bool takes(T x, T best)
+    {
+        if constexpr (kFloat)
+            return beats(x, best) || (std::isnan(best) && !std::isnan(x));
+        else
+            return beats(x, best);
+    }
+
+    // The value no sample falls behind: every sample beats it or equals it.
+    static constexpr T kWorst =
+        kFloat ? (kLargest ? -std::numeric_limits<T>::infinity() : std::numeric_limits<T>::infinity())
+               : (kLargest ? std::numeric_limits<T>::min() : std::numeric_limits<T>::max());
+
+    static Lanes load(const T *p)
+    {
+        if constexpr (kFloat) {
+            const float32x4_t x = vld1q_f32(p);
+            if constexpr (kMagnitude)
+                return vabsq_f32(x);
+            else
+                return x;
+        } else {
+            const int32x4_t x = vld1q_s32(p);
+            if constexpr (kMagnitude) // |0x80000000| wraps to 0x80000000, which as unsigned is one above the limit
+                return vreinterpretq_s32_u32(vminq_u32(vreinterpretq_u32_s32(vabsq_s32(x)), vdupq_n_u32(INT32_MAX)));
+            else
+                return x;
+        }
+    }
+
+    static uint32x4_t beatsLanes(Lanes x, Lanes best)
+    {
+        if constexpr (kFloat)
+            return kLargest ? vcgtq_f32(x, best) : vcltq_f32(x, best);
+        else
+            return kLargest ? vcgtq_s32(x, best) : vcltq_s32(x, best);
+    }
+
+    static Lanes fill(T v)
+    {
+        if constexpr (kFloat)
+            return vdupq_n_f32(v);
+        else
+            return vdupq_n_s32(v);
+    }
+
+    static Lanes select(uint32x4_t mask, Lanes a, Lanes b)
+    {
+        if constexpr (kFloat)
+            return vbslq_f32(mask, a, b);
+        else
+            return vbslq_s32(mask, a, b);
+    }
+
+    static void store(T *p, Lanes v)
+    {
+        if constexpr (kFloat)
+            vst1q_f32(p, v);
+        else
+            vst1q_s32(p, v);
+    }
+};
+
+// The extreme of n samples srcInc apart (the increment may be 0 or negative) under Rule, one sample at a time;
+// *index = its first position counted in samples. n < 1 returns 0 and writes no position; a null index is not
+// written.
+template <typename Rule, typename T>
+static inline T kve_extremeStrided(const T *src, int32_t srcInc, int32_t n, uint32_t *index)
 {
     if (n < 1)
         return T{0};
-    T best = magnitude(src[0]);
+    T best = Rule::magnitude(src[0]);
     uint32_t at = 0;
     for (ptrdiff_t k = 1; k < n; ++k) {
-        const T x = magnitude(src[k * srcInc]);
-        if (beats(x, best) || (best != best && x == x)) {
+        const T x = Rule::magnitude(src[k * srcInc]);
+        if (Rule::takes(x, best)) {
             best = x;
             at = static_cast<uint32_t>(k);
         }
@@ -162,22 +251,76 @@ static inline T kve_extreme(const T *src, int32_t srcInc, int32_t n, uint32_t *i
     return best;
 }
 
-template <typename T> static inline T kve_asIs(T x)
+// The same extreme over contiguous samples. Four sets of four lanes each keep their own extreme, and the start of
+// the sixteen samples it came from, over sixteen samples per iteration. The lanes start from the value every sample
+// beats or equals (kWorst), so a NaN never enters them (it beats nothing) and each iteration is a compare and two
+// selects. The lanes are then folded together, equal values keeping the earlier position, and the last samples are
+// taken one by one. Only a block whose samples are all kWorst or NaN leaves the lanes at kWorst; it is walked
+// again one sample at a time, where the first sample sets the position.
+template <typename Rule, typename T> static inline T kve_extremeContiguous(const T *src, int32_t n, uint32_t *index)
 {
-    return x;
+    using Lanes = typename Rule::Lanes;
+    if (n < 16)
+        return kve_extremeStrided<Rule>(src, 1, n, index);
+    Lanes best[4];
+    uint32x4_t from[4];
+    for (int s = 0; s < 4; ++s) {
+        best[s] = Rule::fill(Rule::kWorst);
+        from[s] = vdupq_n_u32(0);
+    }
+    int32_t i = 0;
+    for (; n - i >= 16; i += 16) {
+        const uint32x4_t start = vdupq_n_u32(static_cast<uint32_t>(i));
+        for (int s = 0; s < 4; ++s) {
+            const Lanes x = Rule::load(src + i + 4 * s);
+            const uint32x4_t take = Rule::beatsLanes(x, best[s]);
+            best[s] = Rule::select(take, x, best[s]);
+            from[s] = vbslq_u32(take, start, from[s]);
+        }
+    }
+    T value = Rule::kWorst;
+    uint32_t found = 0;
+    for (int s = 0; s < 4; ++s) {
+        T values[4];
+        uint32_t starts[4];
+        Rule::store(values, best[s]);
+        vst1q_u32(starts, from[s]);
+        for (uint32_t lane = 0; lane < 4; ++lane) {
+            const uint32_t at = starts[lane] + static_cast<uint32_t>(4 * s) + lane;
+            if (Rule::beats(values[lane], value) || (values[lane] == value && at < found)) {
+                value = values[lane];
+                found = at;
+            }
+        }
+    }
+    if (!Rule::beats(value, Rule::kWorst))
+        return kve_extremeStrided<Rule>(src, 1, n, index);
+    for (; i < n; ++i) {
+        const T x = Rule::magnitude(src[i]);
+        if (Rule::takes(x, value)) {
+            value = x;
+            found = static_cast<uint32_t>(i);
+        }
+    }
+    if (index != nullptr)
+        *index = found;
+    return value;
 }
-static inline float kve_magnitudeF32(float x)
+
+// Either walk, by the increment.
+template <typename Rule, typename T>
+static inline T kve_extreme(const T *src, int32_t srcInc, int32_t n, uint32_t *index)
 {
-    return std::fabs(x);
+    return srcInc == 1 ? kve_extremeContiguous<Rule>(src, n, index) : kve_extremeStrided<Rule>(src, srcInc, n, index);
 }
-template <typename T> static inline bool kve_greater(T x, T best)
-{
-    return x > best;
-}
-template <typename T> static inline bool kve_less(T x, T best)
-{
-    return x < best;
-}
+
+using kve_MaxF32 = kve_ExtremeRule<float, false, true>;
+using kve_MinF32 = kve_ExtremeRule<float, false, false>;
+using kve_MaxAbsF32 = kve_ExtremeRule<float, true, true>;
+using kve_MinAbsF32 = kve_ExtremeRule<float, true, false>;
+using kve_MaxFract32 = kve_ExtremeRule<Fract32, false, true>;
+using kve_MinFract32 = kve_ExtremeRule<Fract32, false, false>;
+using kve_MaxAbsFract32 = kve_ExtremeRule<Fract32, true, true>;
 
 // ---- Subblocks ----
 

@@ -86,6 +86,15 @@ TEST(ExtremeValues, MatchNumpyFirstPositionsInEveryForm)
     }
 }
 
+// count NaN values but for one number at position at.
+std::vector<float> nanBut(size_t count, size_t at, float number)
+{
+    std::vector<float> x(count, std::nanf(""));
+    if (at < count)
+        x[at] = number;
+    return x;
+}
+
 TEST(ExtremeValues, EdgeCases)
 {
     const float nan = std::nanf("");
@@ -107,6 +116,14 @@ TEST(ExtremeValues, EdgeCases)
         {"negative zero is the smallest magnitude", kve_vecMinAbs, {1, -0.0f, 2}, 0, 1},
         {"infinities are values", kve_vecMaxAbsIndex, {1, -inf, inf}, inf, 1},
         {"a NaN magnitude is passed over", kve_vecMaxAbsIndex, {nan, -2, 1}, 2, 1},
+        {"one number deep among NaN is the largest", kve_vecMaxIndexStride, nanBut(45, 37, -3), -3, 37},
+        {"one number deep among NaN is the smallest", kve_vecMinIndexStride, nanBut(45, 21, 5), 5, 21},
+        {"one number deep among NaN has the largest magnitude", kve_vecMaxAbsIndex, nanBut(64, 63, -1), 1, 63},
+        {"a long block of NaN gives the first", kve_vecMinAbs, nanBut(40, 40, 0), nan, 0},
+        {"minus infinity alone among NaN is the largest", kve_vecMaxIndexStride, nanBut(40, 1, -inf), -inf, 1},
+        {"a long block of minus infinity keeps the first", kve_vecMaxIndexStride, std::vector<float>(33, -inf), -inf,
+         0},
+        {"a long block of infinity keeps the first", kve_vecMinIndexStride, std::vector<float>(33, inf), inf, 0},
     };
     for (const Case &c : cases) {
         uint32_t at = kUntouched;
@@ -161,6 +178,14 @@ TEST(ExtremeValues, Fract32FormsCompareSignedWords)
         EXPECT_EQ(kve_vecMaxAbsFract32(x.data(), 1, count, &at), peak) << n;
         EXPECT_EQ(at, peakAt) << n;
     }
+    const std::vector<int32_t> allMinusOne(40, INT32_MIN);
+    const std::vector<int32_t> allFullScale(40, INT32_MAX);
+    uint32_t first = kUntouched;
+    EXPECT_EQ(kve_vecMaxFract32(allMinusOne.data(), 40, &first), INT32_MIN);
+    EXPECT_EQ(first, 0u);
+    first = kUntouched;
+    EXPECT_EQ(kve_vecMinFract32(allFullScale.data(), 40, &first), INT32_MAX);
+    EXPECT_EQ(first, 0u);
     const int32_t minusOneFirst[] = {INT32_MIN, 5};
     uint32_t at = kUntouched;
     EXPECT_EQ(kve_vecMaxAbsFract32(minusOneFirst, 1, 2, &at), INT32_MAX);
