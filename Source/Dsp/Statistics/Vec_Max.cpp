@@ -4,5 +4,5 @@
 // The largest of src[0 .. n - 1], NaN elements ignored; *index = the first position holding it.
 extern "C" float kve_vecMax(const float *src, int32_t n, uint32_t *index)
 {
-    return kve_extreme(src, 1, n, index, kve_asIs<float>, kve_greater<float>);
+    return kve_extreme<kve_MaxF32>(src, 1, n, index);
 }

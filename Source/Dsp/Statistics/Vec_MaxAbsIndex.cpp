@@ -4,5 +4,5 @@
 // The largest magnitude of n samples srcInc apart, NaN ignored; *index = its first position.
 extern "C" float kve_vecMaxAbsIndex(const float *src, int32_t srcInc, int32_t n, uint32_t *index)
 {
-    return kve_extreme(src, srcInc, n, index, kve_magnitudeF32, kve_greater<float>);
+    return kve_extreme<kve_MaxAbsF32>(src, srcInc, n, index);
 }

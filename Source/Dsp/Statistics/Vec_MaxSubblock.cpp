@@ -5,6 +5,6 @@
 extern "C" void kve_vecMaxSubblock(const float *src, float *dst, int32_t n, int32_t numSubblocks)
 {
     kve_perSubblock(src, dst, n, numSubblocks, [](const float *block, int32_t len) {
-        return kve_extreme(block, 1, len, nullptr, kve_asIs<float>, kve_greater<float>);
+        return kve_extreme<kve_MaxF32>(block, 1, len, nullptr);
     });
 }

@@ -4,5 +4,5 @@
 // The smallest word as a signed integer; *index = its first position.
 extern "C" Fract32 kve_vecMinFract32(const Fract32 *src, int32_t n, uint32_t *index)
 {
-    return kve_extreme(src, 1, n, index, kve_asIs<Fract32>, kve_less<Fract32>);
+    return kve_extreme<kve_MinFract32>(src, 1, n, index);
 }

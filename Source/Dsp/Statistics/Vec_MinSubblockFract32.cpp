@@ -5,6 +5,6 @@
 extern "C" void kve_vecMinSubblockFract32(const Fract32 *src, Fract32 *dst, int32_t n, int32_t numSubblocks)
 {
     kve_perSubblock(src, dst, n, numSubblocks, [](const Fract32 *block, int32_t len) {
-        return kve_extreme(block, 1, len, nullptr, kve_asIs<Fract32>, kve_less<Fract32>);
+        return kve_extreme<kve_MinFract32>(block, 1, len, nullptr);
     });
 }
