@@ -1,0 +1,8 @@
+#include "Dsp/Statistics/Reductions.h"
+#include "kve/kve_vec_stats.h"
+
+// The smallest of n samples srcInc apart, NaN ignored; its first position, counted in samples, unless index is null.
+extern "C" float kve_vecMinIndexStride(const float *src, int32_t srcInc, int32_t n, uint32_t *index)
+{
+    return kve_extreme<kve_MinF32>(src, srcInc, n, index);
+}

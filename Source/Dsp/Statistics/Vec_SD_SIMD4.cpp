@@ -1,0 +1,9 @@
+#include <cmath>
+
+#include "kve/kve_vec_stats.h"
+
+// The square root of the variance of the same form.
+extern "C" float kve_vecSD_SIMD4(const float *src, int32_t n)
+{
+    return std::sqrt(kve_vecVariance_SIMD4(src, n));
+}

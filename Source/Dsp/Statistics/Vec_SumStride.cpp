@@ -1,0 +1,8 @@
+#include "Dsp/Statistics/Reductions.h"
+#include "kve/kve_vec_stats.h"
+
+// The sum of n samples srcInc apart, in index order.
+extern "C" float kve_vecSumStride(const float *src, int32_t srcInc, int32_t n)
+{
+    return kve_sumStrideF32(src, srcInc, n);
+}

@@ -1,0 +1,8 @@
+#include "Dsp/Statistics/Reductions.h"
+#include "kve/kve_vec_stats.h"
+
+// Per subblock: the sum.
+extern "C" void kve_vecSumSubblock(const float *src, float *dst, int32_t n, int32_t numSubblocks)
+{
+    kve_perSubblock(src, dst, n, numSubblocks, [](const float *block, int32_t len) { return kve_sumF32(block, len); });
+}
