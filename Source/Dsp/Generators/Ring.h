@@ -9,13 +9,23 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "kve/kve_vec.h"
+#include "Dsp/Lanes.h"
 
-// idx modulo len, in 0..len-1 (len >= 1).
+// idx modulo len, in 0..len-1 (len >= 1). An index already inside the ring, as it is on every call but a wrong
+// one, costs no division.
 static inline ptrdiff_t kve_ringEntry(int32_t idx, int32_t len)
 {
-    const ptrdiff_t i = static_cast<ptrdiff_t>(idx) % len;
+    if (idx >= 0 && idx < len) {
+        return idx;
+    }
+    const int32_t i = idx % len;
     return i < 0 ? i + len : i;
+}
+
+// step modulo len, in -(len-1)..len-1, the sign kept (len >= 1); again no division for a step inside that range.
+static inline ptrdiff_t kve_ringStep(int32_t step, int32_t len)
+{
+    return step > -len && step < len ? step : step % len;
 }
 
 // i + step, brought back into 0..len-1 by one correction each way (|step| < len).
@@ -40,7 +50,7 @@ static inline void kve_ringWalk(int32_t len, int32_t *idx, int32_t step, int32_t
         return;
     }
     const ptrdiff_t size = len;
-    const ptrdiff_t inc = step % size;
+    const ptrdiff_t inc = kve_ringStep(step, len);
     ptrdiff_t i = kve_ringEntry(*idx, len);
     for (int32_t k = 0; k < n; ++k) {
         visit(i, k);
@@ -58,7 +68,7 @@ static inline void kve_ringWalk2(int32_t len, int32_t *writeIdx, int32_t *readId
         return;
     }
     const ptrdiff_t size = len;
-    const ptrdiff_t inc = step % size;
+    const ptrdiff_t inc = kve_ringStep(step, len);
     ptrdiff_t w = kve_ringEntry(*writeIdx, len);
     ptrdiff_t r = kve_ringEntry(*readIdx, len);
     for (int32_t k = 0; k < n; ++k) {
@@ -68,6 +78,19 @@ static inline void kve_ringWalk2(int32_t len, int32_t *writeIdx, int32_t *readId
     }
     *writeIdx = static_cast<int32_t>(w);
     *readIdx = static_cast<int32_t>(r);
+}
+
+// dst = src for n contiguous words in distinct places: blocks of 16 words, then of 4, then single words. Kept inline
+// beside the ring walk, where a call per run would cost as much as a short block's copy.
+static inline void kve_ringCopyWords(const uint32_t *src, uint32_t *dst, int32_t n)
+{
+    int32_t i = kve_copyWordBlocks16(src, dst, n);
+    for (; n - i >= 4; i += 4) {
+        vst1q_u32(dst + i, vld1q_u32(src + i));
+    }
+    for (; i < n; ++i) {
+        dst[i] = src[i];
+    }
 }
 
 // Moves n contiguous words between a vector and the ring from position i on, step 1: in runs up to the end of the
@@ -96,7 +119,7 @@ static inline void kve_ringCopyIn(uint32_t *ring, int32_t len, int32_t *idx, con
     if (len < 1 || n < 1) {
         return;
     }
-    const auto move = [&](ptrdiff_t at, ptrdiff_t from, int32_t run) { kve_vecCopy_SIMD4(src + from, ring + at, run); };
+    const auto move = [&](ptrdiff_t at, ptrdiff_t from, int32_t run) { kve_ringCopyWords(src + from, ring + at, run); };
     *idx = static_cast<int32_t>(kve_ringRuns(len, kve_ringEntry(*idx, len), n, move));
 }
 
@@ -106,7 +129,7 @@ static inline void kve_ringCopyOut(const uint32_t *ring, int32_t len, int32_t *i
     if (len < 1 || n < 1) {
         return;
     }
-    const auto move = [&](ptrdiff_t at, ptrdiff_t to, int32_t run) { kve_vecCopy_SIMD4(ring + at, dst + to, run); };
+    const auto move = [&](ptrdiff_t at, ptrdiff_t to, int32_t run) { kve_ringCopyWords(ring + at, dst + to, run); };
     *idx = static_cast<int32_t>(kve_ringRuns(len, kve_ringEntry(*idx, len), n, move));
 }
 
@@ -122,8 +145,11 @@ static inline void kve_ringReadIntoRing(const T *buf, int32_t len, int32_t *idx,
         return;
     }
     const ptrdiff_t size = dstLen;
-    ptrdiff_t at = (dst - dstBase) % size;
-    at = at < 0 ? at + size : at;
+    ptrdiff_t at = dst - dstBase;
+    if (at < 0 || at >= size) {
+        at %= size;
+        at = at < 0 ? at + size : at;
+    }
     const ptrdiff_t inc = kve_ringEntry(dstInc, dstLen);
     kve_ringWalk(len, idx, step, n, [&](ptrdiff_t i, int32_t) {
         dstBase[at] = buf[i];

@@ -10,7 +10,7 @@ extern "C" void kve_vecCircRead(const void *buf, int32_t len, int32_t *idx, int3
 {
     const uint32_t *ring = static_cast<const uint32_t *>(buf);
     uint32_t *d = static_cast<uint32_t *>(dst);
-    if (len > 1 && step % len == 1 && dstInc == 1) {
+    if (len > 1 && kve_ringStep(step, len) == 1 && dstInc == 1) {
         kve_ringCopyOut(ring, len, idx, d, n);
         return;
     }

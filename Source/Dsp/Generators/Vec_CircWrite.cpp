@@ -9,7 +9,7 @@ extern "C" void kve_vecCircWrite(void *buf, int32_t len, int32_t *idx, int32_t s
 {
     uint32_t *ring = static_cast<uint32_t *>(buf);
     const uint32_t *s = static_cast<const uint32_t *>(src);
-    if (len > 1 && step % len == 1 && srcInc == 1) {
+    if (len > 1 && kve_ringStep(step, len) == 1 && srcInc == 1) {
         kve_ringCopyIn(ring, len, idx, s, n);
         return;
     }
