@@ -48,8 +48,9 @@ void kve_vecCircWrite(void *buf, int32_t len, int32_t *idx, int32_t step, const 
 /* dst element = buf[idx], idx += step. */
 void kve_vecCircRead(const void *buf, int32_t len, int32_t *idx, int32_t step, void *dst, int32_t dstInc, int32_t n);
 /* As kve_vecCircRead into a destination ring of dstLen floats at dstBase, starting at dst: the destination moves by
- * dstInc taken modulo dstLen (a negative increment walks backwards), so every write lands in the destination ring. A
- * dstLen below 1 does nothing. */
+ * dstInc taken modulo dstLen (a negative increment walks backwards, one of dstLen or more wraps as often as it needs),
+ * and a start outside the ring is taken modulo dstLen too, so every write lands in the destination ring. A dstLen
+ * below 1 does nothing. */
 void kve_vecCircReadCirc(const float *buf, int32_t len, int32_t *idx, int32_t step, float *dst, float *dstBase,
                          int32_t dstLen, int32_t dstInc, int32_t n);
 /* kve_vecCircReadCirc on Fract32 samples. */
