@@ -1,0 +1,10 @@
+#include <cstddef>
+
+#include "Dsp/Generators/Ring.h"
+#include "kve/kve_vec.h"
+
+// buf[idx] = value, idx += step around the ring.
+extern "C" void kve_vecCircFill(float *buf, int32_t len, int32_t *idx, int32_t step, float value, int32_t n)
+{
+    kve_ringWalk(len, idx, step, n, [&](ptrdiff_t i, int32_t) { buf[i] = value; });
+}
