@@ -15,7 +15,8 @@ std::vector<float> signal(int32_t count)
 {
     std::vector<float> x(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i)
-        x[static_cast<size_t>(i)] = std::sin(0.01f * static_cast<float>(i)) + 0.3f * std::cos(0.37f * static_cast<float>(i));
+        x[static_cast<size_t>(i)] =
+            std::sin(0.01f * static_cast<float>(i)) + 0.3f * std::cos(0.37f * static_cast<float>(i));
     return x;
 }
 

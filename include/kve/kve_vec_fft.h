@@ -24,9 +24,9 @@ void kve_vecCfft(float *data, int32_t nn, int32_t isign);
 /* In-place FFT of n real samples, n a power of two >= 4; isign 1 forward, else inverse. Packed spectrum: data[0] =
  * X[0], data[1] = X[n/2], then (Re, Im) of X[1] .. X[n/2 - 1]. The inverse is exactly scaled. Other n: untouched. */
 void kve_vecRfft(float *data, int32_t n, int32_t isign);
-/* FFT of n/2 complex points combined with a modulation by mod (element k times mod[k], conjugated for isign -1;
- * mode != 0 ignores the imaginary input); isign -1 transforms first, 1 modulates first. Other sizes or isign:
- * untouched. */
+/* FFT of n/2 complex points (n counts floats) combined with a modulation by mod (element k times mod[k], conjugated
+ * for isign -1; mode != 0 ignores the imaginary input); isign -1 transforms first, 1 modulates first. The lone last
+ * float of an odd n is left as it is; n/2 not a power of two, or isign other than +-1: untouched. */
 void kve_vecCfftMod(float *data, int32_t n, int32_t mode, int32_t isign, const float *mod);
 /* In-place bit-reversal permutation of len/2 complex Fract32 elements, len/2 = 4, 8, ..., 1024; else untouched. */
 void kve_vecBitReversal(Fract32 *data, int32_t len);
@@ -34,8 +34,8 @@ void kve_vecBitReversal(Fract32 *data, int32_t len);
  * returns the block exponent (true spectrum = output x 2^exponent); 0 and no work for any other N. */
 int32_t kve_vecCfftFract32Wrapper(Fract32 *data, int32_t N);
 /* The fixed-point FFT itself on N bit-reversed points with the given Q31 cosine and sine tables (512 entries, half
- * a turn in steps of 1/1024); tableShift and log2N are accepted for callers that pass them and derived from N instead. Returns the block
- * exponent; 0 and no work for N not a power of two in 1..1024. */
+ * a turn in steps of 1/1024); tableShift and log2N are accepted for callers that pass them and derived from N
+ * instead. Returns the block exponent; 0 and no work for N not a power of two in 1..1024. */
 int32_t kve_vecCfftFract32(int32_t N, int32_t tableShift, int32_t log2N, Fract32 *data, const Fract32 *cosTable,
                            const Fract32 *sinTable);
 

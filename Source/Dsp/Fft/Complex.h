@@ -21,9 +21,9 @@ static inline bool kve_isPowerOfTwo(int64_t n)
     return n > 0 && (n & (n - 1)) == 0;
 }
 
-// The twiddle factor w, from 1 + 0j, stepped by the rotation e^(j theta) with the recurrence w' = w + w (wpr + j wpi), wpr =
-// -2 sin^2(theta / 2), wpi = sin theta, which loses less than multiplying by cos theta + j sin theta. It is carried
-// in double precision so that after thousands of steps its error stays below single-precision rounding.
+// The twiddle factor w, from 1 + 0j, stepped by the rotation e^(j theta) with the recurrence w' = w + w (wpr + j wpi),
+// wpr = -2 sin^2(theta / 2), wpi = sin theta, which loses less than multiplying by cos theta + j sin theta. It is
+// carried in double precision so that after thousands of steps its error stays below single-precision rounding.
 struct kve_TwiddleWalk {
     double wr;
     double wi;

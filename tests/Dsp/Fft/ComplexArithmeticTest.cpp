@@ -176,7 +176,8 @@ TEST(ComplexMagnitudes, Fract32SaturatesTheSumOfSquaresBeforeTheRoot)
     for (size_t k = 0; k < std::size(cases); ++k) {
         const __int128 re2 = kvetest::floorDivPow2(static_cast<__int128>(cases[k].re) * cases[k].re, 31);
         const __int128 im2 = kvetest::floorDivPow2(static_cast<__int128>(cases[k].im) * cases[k].im, 31);
-        const int32_t power = kvetest::clampTo32(kvetest::clampTo32(re2) + static_cast<__int128>(kvetest::clampTo32(im2)));
+        const __int128 sum = static_cast<__int128>(kvetest::clampTo32(re2)) + kvetest::clampTo32(im2);
+        const int32_t power = kvetest::clampTo32(sum);
         const double expected = std::sqrt(std::ldexp(power, -31));
         EXPECT_NEAR(std::ldexp(dst[k], -31), expected, 1e-5 * expected + std::ldexp(1.0, -30)) << cases[k].what;
         EXPECT_GE(dst[k], 0) << cases[k].what;
