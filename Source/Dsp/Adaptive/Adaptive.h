@@ -1,0 +1,58 @@
+// Inner loops of the float LMS filters: the dot product and the weight step over a contiguous run of ring words.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "Dsp/Fir/Fir.h"
+#include "Dsp/Neon.h"
+
+// The sum over k < len of w[k] x x[k]: four chains of four-lane fused multiply-adds over runs of 16, then the
+// first chain over runs of 4, the chains added and their lanes summed, the last one to three terms fused in one by
+// one. Four chains keep the multiply-add units busy while each chain waits for its previous sum.
+static inline float kve_lmsDot(const float *w, const float *x, ptrdiff_t len)
+{
+    float32x4_t a0 = vdupq_n_f32(0.0f);
+    float32x4_t a1 = a0;
+    float32x4_t a2 = a0;
+    float32x4_t a3 = a0;
+    ptrdiff_t k = 0;
+    for (; len - k >= 16; k += 16) {
+        a0 = vfmaq_f32(a0, vld1q_f32(w + k), vld1q_f32(x + k));
+        a1 = vfmaq_f32(a1, vld1q_f32(w + k + 4), vld1q_f32(x + k + 4));
+        a2 = vfmaq_f32(a2, vld1q_f32(w + k + 8), vld1q_f32(x + k + 8));
+        a3 = vfmaq_f32(a3, vld1q_f32(w + k + 12), vld1q_f32(x + k + 12));
+    }
+    for (; len - k >= 4; k += 4) {
+        a0 = vfmaq_f32(a0, vld1q_f32(w + k), vld1q_f32(x + k));
+    }
+    float sum = kve_firLaneSum(vaddq_f32(vaddq_f32(a0, a1), vaddq_f32(a2, a3)));
+    for (; k < len; ++k) {
+        sum = std::fma(w[k], x[k], sum);
+    }
+    return sum;
+}
+
+// w[k] += g x x[k] for k < len, fused.
+static inline void kve_lmsStep(float *w, const float *x, float g, ptrdiff_t len)
+{
+    ptrdiff_t k = 0;
+    for (; len - k >= 4; k += 4) {
+        vst1q_f32(w + k, vfmaq_n_f32(vld1q_f32(w + k), vld1q_f32(x + k), g));
+    }
+    for (; k < len; ++k) {
+        w[k] = std::fma(g, x[k], w[k]);
+    }
+}
+
+// An LMS filter of no taps: out = 0 and err = desired for n samples inc apart (desired read before out is written,
+// so the two may share memory).
+template <typename T>
+static inline void kve_lmsNoTaps(const T *desired, T *out, T *err, int32_t n, ptrdiff_t inc)
+{
+    for (ptrdiff_t i = 0; i < n; ++i) {
+        const T d = desired[i * inc];
+        out[i * inc] = T{0};
+        err[i * inc] = d;
+    }
+}
