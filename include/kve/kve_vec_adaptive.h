@@ -22,7 +22,7 @@ extern "C" {
 /* ---- LMS filters ---- */
 
 /* Normalised LMS: each weight moves by err x mu / (E + 0.001) times its sample, E being the energy of the ring,
- * summed afresh at each call and kept running within it. */
+ * summed afresh at each call and kept running within it. A step of 0 holds the weights. */
 void kve_vecLMS(const float *desired, const float *src, float *out, float *err, float *weights, float *state,
                 int32_t *stateIndex, int32_t n, float mu, int32_t numTaps);
 /* The same filter with its weights held: the ring's energy runs on in *energy, which the caller keeps matching

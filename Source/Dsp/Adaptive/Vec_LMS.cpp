@@ -41,9 +41,13 @@ extern "C" void kve_vecLMS(const float *desired, const float *src, float *out, f
         const float e = desired[i] - y;
         out[i] = y;
         err[i] = e;
-        const float g = (e * mu) / (energy + 0.001f);
-        kve_lmsStep(weights, state + index, g, run);
-        kve_lmsStep(weights + run, state, g, index);
+        // A step of 0 holds the weights outright, so a caller that freezes adaptation keeps them even through an
+        // infinite or NaN sample.
+        if (mu != 0.0f) {
+            const float g = (e * mu) / (energy + 0.001f);
+            kve_lmsStep(weights, state + index, g, run);
+            kve_lmsStep(weights + run, state, g, index);
+        }
     }
     std::reverse(weights, weights + taps);
     *stateIndex = index;
