@@ -8,8 +8,8 @@
 #include "Dsp/Neon.h"
 
 // The sum over k < len of w[k] x x[k]: four chains of four-lane fused multiply-adds over runs of 16, then the
-// first chain over runs of 4, the chains added and their lanes summed, the last one to three terms fused in one by
-// one. Four chains keep the multiply-add units busy while each chain waits for its previous sum.
+// first chain over runs of 4, the chains added and their lanes summed, plus the last one to three terms in a chain
+// of their own. Separate chains keep the multiply-add units busy while each waits for its previous sum.
 static inline float kve_lmsDot(const float *w, const float *x, ptrdiff_t len)
 {
     float32x4_t a0 = vdupq_n_f32(0.0f);
@@ -26,11 +26,11 @@ static inline float kve_lmsDot(const float *w, const float *x, ptrdiff_t len)
     for (; len - k >= 4; k += 4) {
         a0 = vfmaq_f32(a0, vld1q_f32(w + k), vld1q_f32(x + k));
     }
-    float sum = kve_firLaneSum(vaddq_f32(vaddq_f32(a0, a1), vaddq_f32(a2, a3)));
+    float tail = 0.0f;
     for (; k < len; ++k) {
-        sum = std::fma(w[k], x[k], sum);
+        tail = std::fma(w[k], x[k], tail);
     }
-    return sum;
+    return kve_firLaneSum(vaddq_f32(vaddq_f32(a0, a1), vaddq_f32(a2, a3))) + tail;
 }
 
 // w[k] += g x x[k] for k < len, fused.
@@ -43,6 +43,42 @@ static inline void kve_lmsStep(float *w, const float *x, float g, ptrdiff_t len)
     for (; k < len; ++k) {
         w[k] = std::fma(g, x[k], w[k]);
     }
+}
+
+// w[k] += g x prev[k], then the sum over k < len of the new w[k] x next[k]: one sample's weight step and the next
+// sample's output in one pass over the weights, chained and summed as kve_lmsDot.
+static inline float kve_lmsStepDot(float *w, const float *prev, const float *next, float g, ptrdiff_t len)
+{
+    float32x4_t a0 = vdupq_n_f32(0.0f);
+    float32x4_t a1 = a0;
+    float32x4_t a2 = a0;
+    float32x4_t a3 = a0;
+    ptrdiff_t k = 0;
+    for (; len - k >= 16; k += 16) {
+        const float32x4_t w0 = vfmaq_n_f32(vld1q_f32(w + k), vld1q_f32(prev + k), g);
+        const float32x4_t w1 = vfmaq_n_f32(vld1q_f32(w + k + 4), vld1q_f32(prev + k + 4), g);
+        const float32x4_t w2 = vfmaq_n_f32(vld1q_f32(w + k + 8), vld1q_f32(prev + k + 8), g);
+        const float32x4_t w3 = vfmaq_n_f32(vld1q_f32(w + k + 12), vld1q_f32(prev + k + 12), g);
+        vst1q_f32(w + k, w0);
+        vst1q_f32(w + k + 4, w1);
+        vst1q_f32(w + k + 8, w2);
+        vst1q_f32(w + k + 12, w3);
+        a0 = vfmaq_f32(a0, w0, vld1q_f32(next + k));
+        a1 = vfmaq_f32(a1, w1, vld1q_f32(next + k + 4));
+        a2 = vfmaq_f32(a2, w2, vld1q_f32(next + k + 8));
+        a3 = vfmaq_f32(a3, w3, vld1q_f32(next + k + 12));
+    }
+    for (; len - k >= 4; k += 4) {
+        const float32x4_t w0 = vfmaq_n_f32(vld1q_f32(w + k), vld1q_f32(prev + k), g);
+        vst1q_f32(w + k, w0);
+        a0 = vfmaq_f32(a0, w0, vld1q_f32(next + k));
+    }
+    float tail = 0.0f;
+    for (; k < len; ++k) {
+        w[k] = std::fma(g, prev[k], w[k]);
+        tail = std::fma(w[k], next[k], tail);
+    }
+    return kve_firLaneSum(vaddq_f32(vaddq_f32(a0, a1), vaddq_f32(a2, a3))) + tail;
 }
 
 // An LMS filter of no taps: out = 0 and err = desired for n samples inc apart (desired read before out is written,
