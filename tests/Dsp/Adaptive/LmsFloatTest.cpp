@@ -80,6 +80,54 @@ TEST(FloatLms, IdentifiesAnUnknownFirFromWhiteNoise)
     }
 }
 
+// Sample by sample the adapting filter follows the normalised LMS recursion, run here in double precision: every
+// weight and output within float rounding, from any ring position and across calls of every length.
+TEST(FloatLms, FollowsTheNormalisedRecursionSampleBySample)
+{
+    for (int32_t numTaps : {1, 2, 3, 5, 16, 17, 21, 40}) {
+        SCOPED_TRACE(std::to_string(numTaps) + " taps");
+        const size_t taps = static_cast<size_t>(numTaps);
+        const std::vector<float> x = firNoise(120, 50u + taps);
+        const std::vector<float> desired = firNoise(x.size(), 60u + taps);
+        const std::vector<float> start = firNoise(taps, 70u + taps, 0.5f);
+        const float mu = 0.3f;
+        const int32_t startIndex = numTaps / 3;
+
+        std::vector<float> weights = start;
+        std::vector<float> ring = firNoise(taps, 80u + taps, 0.25f);
+        std::vector<double> w(start.begin(), start.end());
+        std::vector<double> history(taps); // history[j]: the sample j steps old
+        for (size_t j = 0; j < taps; ++j)
+            history[j] = ring[(static_cast<size_t>(startIndex) + taps - 1 - j) % taps];
+        std::vector<float> out(x.size());
+        std::vector<float> err(x.size());
+        int32_t index = startIndex;
+        size_t done = 0;
+        for (int32_t len : firBlockLengths(static_cast<int32_t>(x.size()))) {
+            kve_vecLMS(desired.data() + done, x.data() + done, out.data() + done, err.data() + done, weights.data(),
+                       ring.data(), &index, len, mu, numTaps);
+            done += static_cast<size_t>(len);
+        }
+        for (size_t i = 0; i < x.size(); ++i) {
+            history.insert(history.begin(), x[i]);
+            history.pop_back();
+            double y = 0.0;
+            double energy = 0.0;
+            for (size_t j = 0; j < taps; ++j) {
+                y += w[j] * history[j];
+                energy += history[j] * history[j];
+            }
+            const double g = (desired[i] - y) * mu / (energy + 0.001);
+            for (size_t j = 0; j < taps; ++j)
+                w[j] += g * history[j];
+            ASSERT_NEAR(out[i], y, 1e-4) << "sample " << i;
+        }
+        for (size_t j = 0; j < taps; ++j)
+            EXPECT_NEAR(weights[j], w[j], 1e-4) << "weight " << j;
+        EXPECT_EQ(index, static_cast<int32_t>((static_cast<size_t>(startIndex) + x.size()) % taps));
+    }
+}
+
 // With no step (kve_vecLMS at mu = 0) or with held weights (kve_vecLMSNorm), both filters are the FIR of their
 // weights with an error output, carried across calls of every length, from any ring position; the weights keep
 // every bit, even when a sample is infinite, and kve_vecLMSNorm's energy follows the ring's sum of squares.
