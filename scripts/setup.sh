@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build and test KVE. Idempotent and quiet when all is present.
 set -euo pipefail
+# The AArch64 build links the target's own libraries (kissfft): Debian's multiarch installs them beside the host's.
+if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  dpkg --add-architecture arm64
+fi
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsimde-dev libsndfile1-dev
-  libliquid-dev
+  libkissfft-dev libkissfft-dev:arm64
+  libliquid-dev libfftw3-dev
   clang libclang-rt-14-dev
   g++-aarch64-linux-gnu qemu-user
   python3 python3-numpy python3-scipy
