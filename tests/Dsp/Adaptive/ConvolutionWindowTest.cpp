@@ -47,17 +47,17 @@ const Window kWindows[] = {
     {"corr with one tap", kve_vecCorr, "corr", 3, 1, 1, 1, 0, 3, 1, {1, 2, 3}, {1}},
     {"corr with (1, 0)", kve_vecCorr, "corr", 3, 1, 2, 1, 0, 4, 1, {1, 2, 3}, {1, 0}},
     // Longer vectors: whole results, windows inside, windows across both ends, strides, a shorter than b.
-    {"conv whole", kve_vecConv, "conv", 40, 1, 13, 1, 0, 52, 1},
-    {"conv inside", kve_vecConv, "conv", 40, 1, 13, 1, 7, 20, 1},
-    {"conv across both ends", kve_vecConv, "conv", 17, 1, 9, 1, -5, 40, 1},
-    {"conv along increments", kve_vecConv, "conv", 23, 3, 6, 2, 2, 25, 4},
-    {"conv backwards increments", kve_vecConv, "conv", 12, -1, 5, -2, -2, 20, -1},
-    {"conv a shorter than b", kve_vecConv, "conv", 4, 1, 30, 1, 0, 40, 1},
-    {"corr whole", kve_vecCorr, "corr", 40, 1, 13, 1, 0, 52, 1},
-    {"corr inside", kve_vecCorr, "corr", 40, 1, 13, 1, 12, 10, 1},
-    {"corr across both ends", kve_vecCorr, "corr", 17, 1, 9, 1, -3, 40, 1},
-    {"corr along increments", kve_vecCorr, "corr", 23, 2, 6, 3, 1, 30, 2},
-    {"corr a shorter than b", kve_vecCorr, "corr", 4, 1, 30, 1, 20, 20, 1},
+    {"conv whole", kve_vecConv, "conv", 40, 1, 13, 1, 0, 52, 1, {}, {}},
+    {"conv inside", kve_vecConv, "conv", 40, 1, 13, 1, 7, 20, 1, {}, {}},
+    {"conv across both ends", kve_vecConv, "conv", 17, 1, 9, 1, -5, 40, 1, {}, {}},
+    {"conv along increments", kve_vecConv, "conv", 23, 3, 6, 2, 2, 25, 4, {}, {}},
+    {"conv backwards increments", kve_vecConv, "conv", 12, -1, 5, -2, -2, 20, -1, {}, {}},
+    {"conv a shorter than b", kve_vecConv, "conv", 4, 1, 30, 1, 0, 40, 1, {}, {}},
+    {"corr whole", kve_vecCorr, "corr", 40, 1, 13, 1, 0, 52, 1, {}, {}},
+    {"corr inside", kve_vecCorr, "corr", 40, 1, 13, 1, 12, 10, 1, {}, {}},
+    {"corr across both ends", kve_vecCorr, "corr", 17, 1, 9, 1, -3, 40, 1, {}, {}},
+    {"corr along increments", kve_vecCorr, "corr", 23, 2, 6, 3, 1, 30, 2, {}, {}},
+    {"corr a shorter than b", kve_vecCorr, "corr", 4, 1, 30, 1, 20, 20, 1, {}, {}},
 };
 
 TEST(ConvolutionWindow, GivesTheWindowOfTheFullResultAndLeavesThePastEndUnwritten)
