@@ -1,6 +1,7 @@
 // Inner loops of the float LMS filters: the dot product and the weight step over a contiguous run of ring words.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstddef>
 
 #include "Dsp/Neon.h"

@@ -3,6 +3,7 @@
 // leave nothing to compute write nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -83,7 +84,7 @@ TEST(ConvolutionWindow, GivesTheWindowOfTheFullResultAndLeavesThePastEndUnwritte
 
         double scale = 0.0;
         for (float v : b)
-            scale = std::fmax(scale, std::fabs(v));
+            scale = std::max(scale, static_cast<double>(std::fabs(v)));
         const double tol = static_cast<double>(w.bLen) * scale * 0x1p-23;
         for (int32_t i = 0; i < w.numOut; ++i) {
             if (static_cast<size_t>(i) < expected.size()) {
