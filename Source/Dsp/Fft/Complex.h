@@ -21,21 +21,39 @@ static inline bool kve_isPowerOfTwo(int64_t n)
     return n > 0 && (n & (n - 1)) == 0;
 }
 
-// The twiddle factor w, from 1 + 0j, stepped by the rotation e^(j theta) with the recurrence w' = w + w (wpr + j wpi),
-// wpr = -2 sin^2(theta / 2), wpi = sin theta, which loses less than multiplying by cos theta + j sin theta. It is
-// carried in double precision so that after thousands of steps its error stays below single-precision rounding.
+// A rotation e^(j theta) in the form the twiddle recurrence steps by: wpr = -2 sin^2(theta / 2), wpi = sin theta.
+struct kve_Rotation {
+    double wpr;
+    double wpi;
+};
+
+static inline kve_Rotation kve_rotationOf(double theta)
+{
+    const double half = std::sin(0.5 * theta);
+    return {-2.0 * half * half, std::sin(theta)};
+}
+
+// The rotations the transforms step by, per direction (0 forward, 1 inverse) and log2 of the span: a stage of
+// `kve_vecCfft` with span 2^k turns by -+2 pi / 2^k (and four times that for its interleaved lanes), `kve_vecRfft` of
+// 2^k complex points by -+pi / 2^k. Worked out once when the library loads, so a small transform does not spend
+// most of its time in sines.
+struct kve_FftRotations {
+    kve_Rotation stage[2][32];
+    kve_Rotation stageTimesFour[2][32];
+    kve_Rotation realSplit[2][32];
+};
+extern const kve_FftRotations kve_fftRotations;
+
+// The twiddle factor w, from 1 + 0j, stepped by the rotation with the recurrence w' = w + w (wpr + j wpi), which
+// loses less than multiplying by cos theta + j sin theta. It is carried in double precision so that after
+// thousands of steps its error stays below single-precision rounding.
 struct kve_TwiddleWalk {
     double wr;
     double wi;
     double wpr;
     double wpi;
 
-    explicit kve_TwiddleWalk(double theta) : wr(1.0), wi(0.0)
-    {
-        const double half = std::sin(0.5 * theta);
-        wpr = -2.0 * half * half;
-        wpi = std::sin(theta);
-    }
+    explicit kve_TwiddleWalk(const kve_Rotation &r) : wr(1.0), wi(0.0), wpr(r.wpr), wpi(r.wpi) {}
 
     void step()
     {

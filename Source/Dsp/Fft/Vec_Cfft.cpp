@@ -36,9 +36,9 @@ constexpr ptrdiff_t kTwiddleChunk = 64;
 // of e^(j 4 theta): the lanes do not wait on each other, and each takes a quarter of the steps.
 class TwiddleLanes {
 public:
-    explicit TwiddleLanes(double theta) : step_(4.0 * theta)
+    TwiddleLanes(const kve_Rotation &one, const kve_Rotation &four) : step_(four)
     {
-        kve_TwiddleWalk single(theta);
+        kve_TwiddleWalk single(one);
         for (int l = 0; l < 4; ++l) {
             re_[l] = single.wr;
             im_[l] = single.wi;
@@ -103,10 +103,11 @@ extern "C" void kve_vecCfft(float *data, int32_t nn, int32_t isign)
     }
     reorder(data, nn);
     const ptrdiff_t floats = 2 * static_cast<ptrdiff_t>(nn);
-    const double turn = -6.2831855f; // 2 pi as the single-precision constant
-    for (ptrdiff_t mmax = 2; floats > mmax; mmax *= 2) {
+    const int direction = isign == 1 ? 0 : 1;
+    int span = 1; // log2 of mmax
+    for (ptrdiff_t mmax = 2; floats > mmax; mmax *= 2, ++span) {
         const ptrdiff_t half = mmax / 2; // butterflies per group
-        TwiddleLanes w(turn / static_cast<double>(isign * mmax));
+        TwiddleLanes w(kve_fftRotations.stage[direction][span], kve_fftRotations.stageTimesFour[direction][span]);
         for (ptrdiff_t first = 0; first < half; first += kTwiddleChunk) {
             const ptrdiff_t count = std::min(kTwiddleChunk, half - first);
             float wr[kTwiddleChunk];

@@ -1,3 +1,4 @@
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -16,13 +17,11 @@ extern "C" void kve_vecRfft(float *data, int32_t n, int32_t isign)
     const int32_t points = n / 2;
     const float c1 = 0.5f;
     const float c2 = forward ? -0.5f : 0.5f;
-    const double halfTurn = 3.1415927f; // pi as the single-precision constant
-    const double theta = (forward ? -halfTurn : halfTurn) / static_cast<double>(points);
     if (forward) {
         kve_vecCfft(data, points, 1);
     }
     // Bins k and n/2 - k of the half-length transform give the two real bins k and n/2 - k of the full one.
-    kve_TwiddleWalk w(theta);
+    kve_TwiddleWalk w(kve_fftRotations.realSplit[forward ? 0 : 1][std::countr_zero(static_cast<uint32_t>(points))]);
     w.step();
     const ptrdiff_t quarter = n / 4;
     for (ptrdiff_t k = 1; k < quarter; ++k) {
