@@ -6,17 +6,20 @@
 
 namespace {
 
+Fract32 clampTo32(__int128 v)
+{
+    return v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : static_cast<Fract32>(v));
+}
+
 // The sum of full 64-bit products scaled by 2^(postShift - 31), rounded toward minus infinity, saturated. The sum
 // is kept in 128 bits so that no number of full-scale products can wrap it.
 Fract32 scaleFullSum(__int128 sum, int32_t postShift)
 {
     const int64_t right = 31 - static_cast<int64_t>(postShift);
     if (right >= 0) {
-        const __int128 scaled = sum >> (right > 127 ? 127 : right);
-        return scaled < INT32_MIN ? INT32_MIN : (scaled > INT32_MAX ? INT32_MAX : static_cast<Fract32>(scaled));
+        return clampTo32(sum >> (right > 127 ? 127 : right));
     }
-    const Fract32 held = sum < INT32_MIN ? INT32_MIN : (sum > INT32_MAX ? INT32_MAX : static_cast<Fract32>(sum));
-    return kve_saturate64(kve_shiftProduct64(held, right < -63 ? 63 : static_cast<int32_t>(-right)));
+    return kve_saturate64(kve_shiftProduct64(clampTo32(sum), right < -63 ? 63 : static_cast<int32_t>(-right)));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <kiss_fft.h>
 #include <kiss_fftr.h>
 
+#include "Dsp/Fft/Complex.h"
 #include "kve/kve_vec.h"
 
 static_assert(sizeof(kve::fft::FftComplex) == sizeof(kiss_fft_cpx) &&
@@ -18,7 +19,7 @@ namespace {
 
 bool isPlanSize(int32_t size)
 {
-    return size >= kFftMinSize && size <= kFftMaxSize && (size & (size - 1)) == 0;
+    return size >= kFftMinSize && size <= kFftMaxSize && kve_isPowerOfTwo(size);
 }
 
 bool overlaps(const void *a, size_t aBytes, const void *b, size_t bBytes)

@@ -61,7 +61,7 @@ public:
     }
 
 private:
-    kve_TwiddleWalk step_;
+    kve_Rotation step_;
     double re_[4];
     double im_[4];
 };
