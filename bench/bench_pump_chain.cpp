@@ -5,10 +5,10 @@
 // also times a pump with profiling off, and the difference is the cost of profiling per module per block.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <vector>
 
 #include "Engine/LibraryHost.h"
+#include "LayoutBench.h"
 #include "kve/kve_engine.h"
 #include "kve/kve_vec.h"
 
@@ -42,27 +42,6 @@ ScalerChain scalerChain(uint32_t block)
     return c;
 }
 
-// The sample buffers of the chain's wires, as the engine placed them.
-std::vector<float *> wireBuffers(const std::vector<uint32_t> &ids)
-{
-    std::vector<float *> buffers;
-    for (uint32_t id : ids) {
-        KVEObject *o = nullptr;
-        uint32_t cls = 0;
-        if (kve_fwGetObjectByID(g_pKVE_instance, id, &o, &cls) != KVE_OK || cls != KVE_CLASS_WIRE)
-            return {};
-        buffers.push_back(static_cast<float *>(reinterpret_cast<GenericWire *>(o)->buffer));
-    }
-    return buffers;
-}
-
-template <class Fn> double seconds(Fn &&fn)
-{
-    const auto start = std::chrono::steady_clock::now();
-    fn();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 constexpr uint32_t kProfilingOff = KVE_FLAG_NO_LAYOUT_PROFILING | KVE_FLAG_NO_MODULE_PROFILING;
 
 // Arguments: block size, profiling (0 or 1). The reported time is the pump's.
@@ -80,7 +59,10 @@ void PumpScalerChain(benchmark::State &state)
     }
     lib->SetLayoutAddresses(chain.wires.front(), chain.wires.back(), 0);
     KVEInstance *instance = g_pKVE_instance;
-    const std::vector<float *> buffers = wireBuffers(chain.wires);
+    const std::vector<void *> found = kvebench::wireBuffers(chain.wires);
+    std::vector<float *> buffers;
+    for (void *p : found)
+        buffers.push_back(static_cast<float *>(p));
     if (buffers.size() != chain.wires.size()) {
         state.SkipWithError("the chain's wires cannot be found");
         return;
@@ -105,13 +87,13 @@ void PumpScalerChain(benchmark::State &state)
 
     double chained = 0.0, kernels = 0.0, unprofiled = 0.0;
     for (auto _ : state) {
-        kernels += seconds(bare);
+        kernels += kvebench::seconds(bare);
         if (profiling) {
             instance->flags |= kProfilingOff;
-            unprofiled += seconds(pump);
+            unprofiled += kvebench::seconds(pump);
             instance->flags &= ~kProfilingOff;
         }
-        const double t = seconds(pump);
+        const double t = kvebench::seconds(pump);
         chained += t;
         state.SetIterationTime(t);
     }

@@ -9,6 +9,7 @@ extern "C" {
 
 // The closing null ends the table; it is not an entry.
 const ModClassDescriptor *const g_module_descriptor_table[] = {
+    &kve_modAbsClass.record,
     &kve_modBalanceFract32Class.record,
     &kve_modBalanceClass.record,
     &kve_modBiquadCascadeFract32Class.record,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Modules/ModuleKit.h"
+#include "Modules/Standard/Arithmetic.h"
 #include "Modules/Standard/Faders.h"
 #include "Modules/Standard/Filters.h"
 #include "Modules/Standard/FiltersFract32.h"
