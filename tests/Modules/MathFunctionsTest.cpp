@@ -84,6 +84,32 @@ TEST_F(MathModules, UnaryClassesFollowTheirFunctionInPlaceOutOfPlaceAndIntoAShor
     }
 }
 
+// An output one word ahead of its input on the same buffer: sample by sample, each sample reads the word the one
+// before it has just written, so the first sample's result runs through the whole block. Blocks of four would read
+// four input words before writing any and give another answer.
+TEST_F(MathModules, RoundingAndSignOnAnOutputOverlappingTheirInputGiveTheSampleBySampleResult)
+{
+    struct Case {
+        uint32_t classId;
+        float first;
+    } cases[] = {{kFloor, 2.0f}, {kCeil, 3.0f}, {kRound, 3.0f}, {kSign, 1.0f}};
+    constexpr uint32_t n = 13;
+    for (const Case &c : cases) {
+        GenericWire *in = wire(1, n + 1);
+        GenericWire *out = wire(1, n);
+        ClassModule *m = build(c.classId, 0x101, {in, out});
+        ASSERT_NE(m, nullptr);
+        std::vector<float> x(n + 1);
+        for (uint32_t i = 0; i <= n; ++i)
+            x[i] = 2.5f - 1.75f * static_cast<float>(i);
+        load(in, x);
+        reshape(in, n);
+        out->buffer = data(in) + 1;
+        pump(m);
+        EXPECT_EQ(samples(out, n), std::vector<float>(n, c.first)) << std::hex << c.classId;
+    }
+}
+
 TEST_F(MathModules, DecibelFloorsRoundingAndSignGiveTheirPublishedValues)
 {
     struct Case {
