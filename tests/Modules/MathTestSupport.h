@@ -18,21 +18,18 @@
 namespace mathtest {
 
 using kvetest::bitsOf;
-using kvetest::floatOf;
 
 inline const ModClassDescriptor *const kTable[] = {
-    &kve_modAcosClass.record,         &kve_modAsinClass.record,       &kve_modAtanClass.record,
-    &kve_modAtan2Class.record,        &kve_modCosClass.record,        &kve_modCoshClass.record,
-    &kve_modSinClass.record,          &kve_modSinhClass.record,       &kve_modTanClass.record,
-    &kve_modTanhClass.record,         &kve_modExpClass.record,        &kve_modLogClass.record,
-    &kve_modLog10Class.record,        &kve_modLog2Class.record,       &kve_modDb10Class.record,
-    &kve_modDb10ApproxClass.record,   &kve_modDb20Class.record,       &kve_modDb20ApproxClass.record,
-    &kve_modUndb10Class.record,       &kve_modUndb10ApproxClass.record, &kve_modUndb20Class.record,
-    &kve_modUndb20ApproxClass.record, &kve_modPowClass.record,        &kve_modPow10toXClass.record,
-    &kve_modSqrtClass.record,         &kve_modReciprocalClass.record, &kve_modCeilClass.record,
-    &kve_modFloorClass.record,        &kve_modRoundClass.record,      &kve_modSignClass.record,
-    &kve_modFmodClass.record,         &kve_modRemainderClass.record,  &kve_modFrexpClass.record,
-    &kve_modModfClass.record,         &kve_modLdexpClass.record,
+    &kve_modAcosClass.record, &kve_modAsinClass.record, &kve_modAtanClass.record, &kve_modAtan2Class.record,
+    &kve_modCosClass.record, &kve_modCoshClass.record, &kve_modSinClass.record, &kve_modSinhClass.record,
+    &kve_modTanClass.record, &kve_modTanhClass.record, &kve_modExpClass.record, &kve_modLogClass.record,
+    &kve_modLog10Class.record, &kve_modLog2Class.record, &kve_modDb10Class.record, &kve_modDb10ApproxClass.record,
+    &kve_modDb20Class.record, &kve_modDb20ApproxClass.record, &kve_modUndb10Class.record,
+    &kve_modUndb10ApproxClass.record, &kve_modUndb20Class.record, &kve_modUndb20ApproxClass.record,
+    &kve_modPowClass.record, &kve_modPow10toXClass.record, &kve_modSqrtClass.record, &kve_modReciprocalClass.record,
+    &kve_modCeilClass.record, &kve_modFloorClass.record, &kve_modRoundClass.record, &kve_modSignClass.record,
+    &kve_modFmodClass.record, &kve_modRemainderClass.record, &kve_modFrexpClass.record, &kve_modModfClass.record,
+    &kve_modLdexpClass.record,
 };
 
 constexpr uint32_t kAcos = 0xBEEF0851u, kAsin = 0xBEEF0852u, kAtan = 0xBEEF0853u, kAtan2 = 0xBEEF0854u;

@@ -32,8 +32,8 @@ void byOne(const float *x, float *y, int32_t n, float d)
         y[i] = std::fma(-std::floor(x[i] * r), d, x[i]);
 }
 
-// A divisor per frame. Frames past the divisor wire's own block have no divisor there and pass through, as a
-// divisor of 0 does.
+// A divisor per frame, from the divisor wire's first channel. Frames past the divisor wire's own block have no
+// divisor there and pass through, as a divisor of 0 does.
 void byFrame(const float *x, float *y, int32_t n, uint32_t perFrame, const GenericWire *divisors)
 {
     const float *d = static_cast<const float *>(divisors->buffer);
