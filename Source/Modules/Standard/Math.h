@@ -1,0 +1,69 @@
+// Class records of the float math modules: elementary functions, decibel conversions, powers, roots, rounding,
+// sign and remainders, each applied to every float sample of its wires.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+
+#include "Modules/Standard/Shapes.h"
+
+extern "C" {
+extern const kve::kit::ClassRecord<0> kve_modAcosClass;
+extern const kve::kit::ClassRecord<0> kve_modAsinClass;
+extern const kve::kit::ClassRecord<0> kve_modAtanClass;
+extern const kve::kit::ClassRecord<0> kve_modAtan2Class;
+extern const kve::kit::ClassRecord<0> kve_modCosClass;
+extern const kve::kit::ClassRecord<0> kve_modCoshClass;
+extern const kve::kit::ClassRecord<0> kve_modSinClass;
+extern const kve::kit::ClassRecord<0> kve_modSinhClass;
+extern const kve::kit::ClassRecord<0> kve_modTanClass;
+extern const kve::kit::ClassRecord<0> kve_modTanhClass;
+extern const kve::kit::ClassRecord<0> kve_modExpClass;
+extern const kve::kit::ClassRecord<0> kve_modLogClass;
+extern const kve::kit::ClassRecord<0> kve_modLog10Class;
+extern const kve::kit::ClassRecord<0> kve_modLog2Class;
+extern const kve::kit::ClassRecord<0> kve_modDb10Class;
+extern const kve::kit::ClassRecord<0> kve_modDb10ApproxClass;
+extern const kve::kit::ClassRecord<0> kve_modDb20Class;
+extern const kve::kit::ClassRecord<0> kve_modDb20ApproxClass;
+extern const kve::kit::ClassRecord<0> kve_modUndb10Class;
+extern const kve::kit::ClassRecord<0> kve_modUndb10ApproxClass;
+extern const kve::kit::ClassRecord<0> kve_modUndb20Class;
+extern const kve::kit::ClassRecord<0> kve_modUndb20ApproxClass;
+extern const kve::kit::ClassRecord<0> kve_modPowClass;
+extern const kve::kit::ClassRecord<0> kve_modPow10toXClass;
+extern const kve::kit::ClassRecord<0> kve_modSqrtClass;
+extern const kve::kit::ClassRecord<0> kve_modReciprocalClass;
+extern const kve::kit::ClassRecord<0> kve_modCeilClass;
+extern const kve::kit::ClassRecord<0> kve_modFloorClass;
+extern const kve::kit::ClassRecord<0> kve_modRoundClass;
+extern const kve::kit::ClassRecord<0> kve_modSignClass;
+extern const kve::kit::ClassRecord<0> kve_modFmodClass;
+extern const kve::kit::ClassRecord<1> kve_modRemainderClass;
+extern const kve::kit::ClassRecord<0> kve_modFrexpClass;
+extern const kve::kit::ClassRecord<0> kve_modModfClass;
+extern const kve::kit::ClassRecord<0> kve_modLdexpClass;
+}
+
+namespace kve::math {
+
+// The classes of this family are each one wire shape and one body.
+using namespace kve::shapes;
+
+// A class of this family with no variables: the constructor wires at least `Inputs` inputs and `Outputs` outputs,
+// the bypass matches inputs to outputs, and there is no Set.
+template <const auto *Record, uint32_t Inputs, uint32_t Outputs>
+constexpr kit::ClassRecord<0> plainClass(uint32_t classId, KVEProcessFn process)
+{
+    return kit::makeClass<0>(classId, {shapes::wired<Record, Inputs, Outputs>, process},
+                             std::array<kit::Variable, 0>{});
+}
+
+// ln(x) times a constant: logarithms to other bases.
+template <float Scale> float logTimes(float x) { return std::log(x) * Scale; }
+
+// e to the power of x times a constant: powers of other bases, and levels in dB back to linear.
+template <float Scale> float expOfTimes(float x) { return std::exp(x * Scale); }
+
+} // namespace kve::math

@@ -1,0 +1,7 @@
+// Acos: the arc cosine, in radians, of every sample of wire 0 into wire 1 (NaN outside [-1, 1]).
+#include "Modules/Standard/Math.h"
+
+using namespace kve::math;
+
+extern "C" constinit const kve::kit::ClassRecord<0> kve_modAcosClass =
+    plainClass<&kve_modAcosClass, 1, 1>(0xBEEF0851u, oneToOne<map<acosf>>);

@@ -1,0 +1,7 @@
+// Tan: the tangent of every sample of wire 0 (radians) into wire 1.
+#include "Modules/Standard/Math.h"
+
+using namespace kve::math;
+
+extern "C" constinit const kve::kit::ClassRecord<0> kve_modTanClass =
+    plainClass<&kve_modTanClass, 1, 1>(0xBEEF0859u, oneToOne<map<tanf>>);
