@@ -99,7 +99,8 @@ TEST_F(Logic, BinaryOperationsCombineEveryInputWordByWord)
         ASSERT_NE(m, nullptr);
         pump(m);
         for (size_t i = 0; i < a.size(); ++i)
-            EXPECT_EQ(data<int32_t>(out)[i], k.op(k.op(a[i], b[i]), c[i])) << "operation " << k.operation << " word " << i;
+            EXPECT_EQ(data<int32_t>(out)[i], k.op(k.op(a[i], b[i]), c[i]))
+                << "operation " << k.operation << " word " << i;
     }
 }
 

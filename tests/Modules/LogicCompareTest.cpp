@@ -28,7 +28,7 @@ const std::vector<int32_t> kIntB = {0, -1, 1, INT32_MAX, INT32_MIN, INT32_MIN, 7
 const std::vector<int32_t> kIntConstants = {0, -1, INT32_MIN, INT32_MAX, 0x40000000};
 
 // Signed order of two words, relation by code: equal, not equal, less, less or equal, greater, greater or equal.
-int32_t intRelation(int code, int32_t a, int32_t b)
+int32_t intRelation(uint32_t code, int32_t a, int32_t b)
 {
     const bool r[] = {a == b, a != b, a < b, a <= b, a > b, a >= b};
     return r[code] ? 1 : 0;
@@ -52,6 +52,35 @@ protected:
         const std::vector<double> r = kvetest::runOracle("compare_relations.py", args);
         return {r.begin(), r.end()};
     }
+    // The output words of a comparison module built with `args` on one-channel wires holding `a` (and `b`).
+    template <class T>
+    std::vector<int32_t> compare(uint32_t classId, std::vector<uint32_t> args, const std::vector<T> &a)
+    {
+        return run<T>(classId, std::move(args), {&a});
+    }
+    template <class T>
+    std::vector<int32_t> compare(uint32_t classId, std::vector<uint32_t> args, const std::vector<T> &a,
+                                 const std::vector<T> &b)
+    {
+        return run<T>(classId, std::move(args), {&a, &b});
+    }
+
+private:
+    template <class T>
+    std::vector<int32_t> run(uint32_t classId, std::vector<uint32_t> args, std::vector<const std::vector<T> *> inputs)
+    {
+        std::vector<GenericWire *> wires;
+        for (const std::vector<T> *x : inputs) {
+            wires.push_back(wire(1, static_cast<uint32_t>(x->size())));
+            load(wires.back(), *x);
+        }
+        wires.push_back(wire(1, static_cast<uint32_t>(inputs[0]->size())));
+        ClassModule *m = build(classId, wiring(static_cast<uint32_t>(inputs.size()), 1), wires, std::move(args));
+        EXPECT_NE(m, nullptr) << std::hex << classId;
+        if (m != nullptr)
+            pump(m);
+        return words<int32_t>(wires.back());
+    }
 };
 
 TEST_F(LogicCompare, FloatRelationsFollowIeeeOrderForEveryCode)
@@ -59,27 +88,14 @@ TEST_F(LogicCompare, FloatRelationsFollowIeeeOrderForEveryCode)
     const std::vector<int32_t> oracle = floatOracle();
     const size_t n = kFloatA.size();
     ASSERT_EQ(oracle.size(), 6 * n * (1 + kFloatConstants.size()));
-    for (int code = 0; code < 6; ++code) {
-        GenericWire *a = wire(2, 6);
-        GenericWire *b = wire(2, 6);
-        GenericWire *out = wire(2, 6);
-        load(a, kFloatA);
-        load(b, kFloatB);
-        ClassModule *m = build(kCompare, wiring(2, 1), {a, b, out}, {static_cast<uint32_t>(code)});
-        ASSERT_NE(m, nullptr);
-        pump(m);
+    for (uint32_t code = 0; code < 6; ++code) {
+        const std::vector<int32_t> pairs = compare(kCompare, {code}, kFloatA, kFloatB);
         for (size_t i = 0; i < n; ++i)
-            EXPECT_EQ(data<int32_t>(out)[i], oracle[6 * i + code]) << "code " << code << " pair " << i;
+            EXPECT_EQ(pairs[i], oracle[6 * i + code]) << "code " << code << " pair " << i;
         for (size_t k = 0; k < kFloatConstants.size(); ++k) {
-            GenericWire *in = wire(2, 6);
-            GenericWire *flags = wire(2, 6);
-            load(in, kFloatA);
-            ClassModule *c = build(kCompareConst, wiring(1, 1), {in, flags},
-                                   {static_cast<uint32_t>(code), bitsOf(kFloatConstants[k])});
-            ASSERT_NE(c, nullptr);
-            pump(c);
+            const std::vector<int32_t> flags = compare(kCompareConst, {code, bitsOf(kFloatConstants[k])}, kFloatA);
             for (size_t i = 0; i < n; ++i)
-                EXPECT_EQ(data<int32_t>(flags)[i], oracle[6 * (n * (k + 1) + i) + code])
+                EXPECT_EQ(flags[i], oracle[6 * (n * (k + 1) + i) + code])
                     << "code " << code << " sample " << i << " against " << kFloatConstants[k];
         }
     }
@@ -88,31 +104,18 @@ TEST_F(LogicCompare, FloatRelationsFollowIeeeOrderForEveryCode)
 TEST_F(LogicCompare, Fract32AndIntegerRelationsAreSignedForEveryCode)
 {
     // The Fract32 and integer forms read the same words the same way: both are signed 32-bit compares.
-    const size_t n = kIntA.size();
     for (const auto &[pairClass, constClass] : {std::pair{kCompareFract32, kCompareConstFract32},
                                                 std::pair{kCompareInt32, kCompareConstInt32}}) {
-        for (int code = 0; code < 6; ++code) {
-            GenericWire *a = wire(1, 10);
-            GenericWire *b = wire(1, 10);
-            GenericWire *out = wire(1, 10);
-            load(a, kIntA);
-            load(b, kIntB);
-            ClassModule *m = build(pairClass, wiring(2, 1), {a, b, out}, {static_cast<uint32_t>(code)});
-            ASSERT_NE(m, nullptr);
-            pump(m);
-            for (size_t i = 0; i < n; ++i)
-                EXPECT_EQ(data<int32_t>(out)[i], intRelation(code, kIntA[i], kIntB[i]))
+        for (uint32_t code = 0; code < 6; ++code) {
+            const std::vector<int32_t> pairs = compare(pairClass, {code}, kIntA, kIntB);
+            for (size_t i = 0; i < kIntA.size(); ++i)
+                EXPECT_EQ(pairs[i], intRelation(code, kIntA[i], kIntB[i]))
                     << std::hex << pairClass << " code " << code << " pair " << i;
             for (int32_t constant : kIntConstants) {
-                GenericWire *in = wire(1, 10);
-                GenericWire *flags = wire(1, 10);
-                load(in, kIntA);
-                ClassModule *c = build(constClass, wiring(1, 1), {in, flags},
-                                       {static_cast<uint32_t>(code), static_cast<uint32_t>(constant)});
-                ASSERT_NE(c, nullptr);
-                pump(c);
-                for (size_t i = 0; i < n; ++i)
-                    EXPECT_EQ(data<int32_t>(flags)[i], intRelation(code, kIntA[i], constant))
+                const std::vector<int32_t> flags =
+                    compare(constClass, {code, static_cast<uint32_t>(constant)}, kIntA);
+                for (size_t i = 0; i < kIntA.size(); ++i)
+                    EXPECT_EQ(flags[i], intRelation(code, kIntA[i], constant))
                         << std::hex << constClass << " code " << code << " sample " << i << " against " << constant;
             }
         }

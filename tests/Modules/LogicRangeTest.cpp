@@ -44,7 +44,8 @@ protected:
     ClassModule *range(const RangeForm &f, int32_t mode, std::vector<GenericWire *> wires)
     {
         const auto outputs = static_cast<uint32_t>(wires.size() - 1);
-        return build(f.classId, wiring(1, outputs), std::move(wires), {f.lower, f.upper, 7, static_cast<uint32_t>(mode)});
+        return build(f.classId, wiring(1, outputs), std::move(wires),
+                     {f.lower, f.upper, 7, static_cast<uint32_t>(mode)});
     }
 };
 

@@ -38,6 +38,15 @@ extern const kve::kit::ClassRecord<0> kve_modIntToFract32Class;
 
 namespace kve::logic {
 
+inline constexpr std::array<kit::Variable, 0> kNoVariables = {};
+
+// The functions of a class that converts every input into the output of the same index with one kernel. Its Bypass
+// converts too: what follows a conversion expects the output type, whatever the module's state.
+template <const auto *Record, auto Kernel>
+inline constexpr kit::Functions kConvertEveryPair = {shapes::outputPerInput<Record>,
+                                                      shapes::pairwise<shapes::kernel<Kernel>>,
+                                                      shapes::pairwise<shapes::kernel<Kernel>>};
+
 inline int32_t *logicWords(const GenericWire *w) { return static_cast<int32_t *>(w->buffer); }
 
 // The single output of a module with `inputs(m)` inputs, or null when the module has not exactly one output.

@@ -8,8 +8,6 @@ using namespace kve::kit;
 using namespace kve::shapes;
 using namespace kve::logic;
 
-constexpr std::array<Variable, 0> kVariables = {};
-
 void bitsToIntProcess(ClassModule *m)
 {
     uint32_t v = 0;
@@ -21,4 +19,4 @@ void bitsToIntProcess(ClassModule *m)
 } // namespace
 
 extern "C" constinit const ClassRecord<0> kve_modBitsToIntClass =
-    makeClass<0>(0xBEEF081Fu, {wired<&kve_modBitsToIntClass, 1, 1>, bitsToIntProcess}, kVariables);
+    makeClass<0>(0xBEEF081Fu, {wired<&kve_modBitsToIntClass, 1, 1>, bitsToIntProcess}, kNoVariables);

@@ -5,10 +5,9 @@ namespace {
 
 using namespace kve::kit;
 using namespace kve::shapes;
-
-constexpr std::array<Variable, 0> kVariables = {};
+using namespace kve::logic;
 
 } // namespace
 
 extern "C" constinit const ClassRecord<0> kve_modBooleanInvertClass = makeClass<0>(
-    0xBEEF0820u, {wired<&kve_modBooleanInvertClass, 1, 1>, oneToOne<kernel<kve_vecNot1x1>>}, kVariables);
+    0xBEEF0820u, {wired<&kve_modBooleanInvertClass, 1, 1>, oneToOne<kernel<kve_vecNot1x1>>}, kNoVariables);

@@ -1,17 +1,12 @@
-// Fract32ToFloat: every input converted from Fract32 to float into the output of the same index. A bypassed instance
-// still converts: what follows it expects the output type.
+// Fract32ToFloat: every input converted from Fract32 to float into the output of the same index, bypassed or not.
 #include "Modules/Standard/Logic.h"
 
 namespace {
 
 using namespace kve::kit;
-using namespace kve::shapes;
-
-constexpr std::array<Variable, 0> kVariables = {};
-
-constexpr KVEProcessFn kConvert = pairwise<kernel<kve_vecFract32ToFloat>>;
+using namespace kve::logic;
 
 } // namespace
 
 extern "C" constinit const ClassRecord<0> kve_modFract32ToFloatClass =
-    makeClass<0>(0xBEEF0FDEu, {outputPerInput<&kve_modFract32ToFloatClass>, kConvert, kConvert}, kVariables);
+    makeClass<0>(0xBEEF0FDEu, kConvertEveryPair<&kve_modFract32ToFloatClass, kve_vecFract32ToFloat>, kNoVariables);

@@ -7,8 +7,6 @@ using namespace kve::kit;
 using namespace kve::shapes;
 using namespace kve::logic;
 
-constexpr std::array<Variable, 0> kVariables = {};
-
 void intToBitsProcess(ClassModule *m)
 {
     // Unsigned, so the shift brings in zeros: a negative word gives its bits, not copies of its sign.
@@ -20,4 +18,4 @@ void intToBitsProcess(ClassModule *m)
 } // namespace
 
 extern "C" constinit const ClassRecord<0> kve_modIntToBitsClass =
-    makeClass<0>(0xBEEF0822u, {wired<&kve_modIntToBitsClass, 1, 1>, intToBitsProcess}, kVariables);
+    makeClass<0>(0xBEEF0822u, {wired<&kve_modIntToBitsClass, 1, 1>, intToBitsProcess}, kNoVariables);
