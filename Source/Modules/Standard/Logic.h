@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "Modules/Standard/Scalers.h"
@@ -49,11 +50,11 @@ inline constexpr kit::Functions kConvertEveryPair = {shapes::outputPerInput<Reco
 
 inline int32_t *logicWords(const GenericWire *w) { return static_cast<int32_t *>(w->buffer); }
 
-// The single output of a module with `inputs(m)` inputs, or null when the module has not exactly one output.
-inline GenericWire *soleOutput(const ClassModule *m)
-{
-    return shapes::outputs(m) == 1 ? kit::wire(m, shapes::inputs(m)) : nullptr;
-}
+// The module's first output: the wire after its inputs.
+inline GenericWire *firstOutput(const ClassModule *m) { return kit::wire(m, shapes::inputs(m)); }
+
+// The module's output when it has exactly one, else null.
+inline GenericWire *soleOutput(const ClassModule *m) { return shapes::outputs(m) == 1 ? firstOutput(m) : nullptr; }
 
 // Writes v into the first word of the wire when the wire has one: an empty wire is left alone.
 inline void writeFirstWord(const GenericWire *w, int32_t v)
@@ -64,9 +65,6 @@ inline void writeFirstWord(const GenericWire *w, int32_t v)
 
 // The first word of the wire; an empty wire reads as 0.
 inline int32_t readFirstWord(const GenericWire *w) { return kit::wireWords(w) != 0 ? logicWords(w)[0] : 0; }
-
-// The module's first output: the wire after its inputs.
-inline GenericWire *firstOutput(const ClassModule *m) { return kit::wire(m, shapes::inputs(m)); }
 
 // Every word of the module's first output = v (false, or true for the range tests' bypass).
 inline void fillFirstOutput(ClassModule *m, int32_t v)
