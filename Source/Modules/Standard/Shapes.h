@@ -65,29 +65,32 @@ ClassModule *outputPerInputButLast(int32_t *status, uint32_t wireWord, GenericWi
 
 // Processes. Bodies take the module, the wires' words as their sample types, and the count.
 
-// 1->1: wire 0 into wire 1.
+// Outputs follow the inputs: a module wired with more inputs than its shape reads writes its first output, never
+// an input.
+
+// 1->1: wire 0 into the first output.
 template <auto Body> void oneToOne(ClassModule *m)
 {
     const GenericWire *in = kit::wire(m, 0);
-    const GenericWire *out = kit::wire(m, 1);
+    const GenericWire *out = kit::wire(m, inputs(m));
     Body(m, words(in), words(out), held({in, out}));
 }
 
-// 2->1: wires 0 and 1 into wire 2.
+// 2->1: wires 0 and 1 into the first output.
 template <auto Body> void twoToOne(ClassModule *m)
 {
     const GenericWire *a = kit::wire(m, 0);
     const GenericWire *b = kit::wire(m, 1);
-    const GenericWire *out = kit::wire(m, 2);
+    const GenericWire *out = kit::wire(m, inputs(m));
     Body(m, words(a), words(b), words(out), held({a, b, out}));
 }
 
-// 1->2: wire 0 into wires 1 and 2.
+// 1->2: wire 0 into the first two outputs.
 template <auto Body> void oneToTwo(ClassModule *m)
 {
     const GenericWire *in = kit::wire(m, 0);
-    const GenericWire *first = kit::wire(m, 1);
-    const GenericWire *second = kit::wire(m, 2);
+    const GenericWire *first = kit::wire(m, inputs(m));
+    const GenericWire *second = kit::wire(m, inputs(m) + 1);
     Body(m, words(in), words(first), words(second), held({in, first, second}));
 }
 

@@ -4,6 +4,7 @@
 #include "Modules/ModuleKit.h"
 #include "Modules/Standard/Arithmetic.h"
 #include "Modules/Standard/Faders.h"
+#include "Modules/Standard/Logic.h"
 #include "Modules/Standard/Math.h"
 #include "Modules/Standard/Filters.h"
 #include "Modules/Standard/FiltersFract32.h"
