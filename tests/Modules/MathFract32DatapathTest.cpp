@@ -40,7 +40,8 @@ TEST_F(MathFract32, EveryWordFollowsTheIntegerModel)
         {"shift 3", kShift, {3}, [](int32_t x) { return model::clampTo32(model::i128{x} * 8); }},
         {"shift 31", kShift, {31}, [](int32_t x) { return model::clampTo32(model::i128{x} << 31); }},
         {"shift -5", kShift, {static_cast<uint32_t>(-5)}, [](int32_t x) { return x >> 5; }},
-        {"logical shift 4", kLShift, {4}, [](int32_t x) { return static_cast<int32_t>(static_cast<uint32_t>(x) * 16u); }},
+        {"logical shift 4", kLShift, {4},
+         [](int32_t x) { return static_cast<int32_t>(static_cast<uint32_t>(x) * 16u); }},
         {"logical shift -4", kLShift, {static_cast<uint32_t>(-4)},
          [](int32_t x) { return static_cast<int32_t>(static_cast<uint32_t>(x) / 16u); }},
     };
@@ -219,7 +220,7 @@ TEST_F(MathFract32, AmplitudeConversionGivesTheSameWordsAtEveryAlignment)
 {
     // -200 dB to +100 dB through every exponent, and both ends of the word, in blocks of up to 4096 words.
     std::vector<int32_t> all;
-    for (int64_t w = q23(-200.0); w <= q23(100.0); w += 2003)
+    for (int64_t w = q23(-200.0); w <= q23(100.0); w += 4001)
         all.push_back(static_cast<int32_t>(w));
     all.insert(all.end(), {kMin, kMin + 1, -1, 0, 1, kMax - 1, kMax});
     constexpr uint32_t kBlock = 4096;

@@ -64,7 +64,10 @@ using kvetest::scaleByPow2;
 inline i128 mul31(i128 a, i128 b) { return down(a * b, 31); }
 inline int32_t word(uint32_t bits) { return static_cast<int32_t>(bits); }
 
-inline int32_t log2(int32_t x) { return x == 0 ? kMin : static_cast<int32_t>(down(kvetest::modelLog2Q26Fract32(x), 3)); }
+inline int32_t log2(int32_t x)
+{
+    return x == 0 ? kMin : static_cast<int32_t>(down(kvetest::modelLog2Q26Fract32(x), 3));
+}
 inline int32_t db20(int32_t x)
 {
     return x == 0 ? kMin : static_cast<int32_t>(mul31(kvetest::modelLog2Q26Fract32(x), 1616142483));

@@ -17,13 +17,14 @@ constexpr std::array<Variable, 0> kVariables = {};
 Fract32 undb20Q23(Fract32 x) { return pow2Q23(octavesOfDecibels(x, kLog2Of10Over20)); }
 
 // pow2Q23 of octavesOfDecibels in four lanes. The saturating doubling multiply-high is the 64-bit product shifted
-// right by 31 for every operand pair met here (none is -1 x -1). Right shifts stop at 31 bits, which already clear
-// the polynomial's value (at least 2^28); from 8 octaves on, the shift by the octaves stops at 0 and the last shift
-// by 7 saturates, since the value then has a bit at 24 or above.
+// right by 31 for every operand pair met here (none is -1 x -1); the factor that may be -1.0 goes second, since the
+// emulation off AArch64 takes the magnitude of the first operand, which -1.0 does not have. Right shifts stop at 31
+// bits, which already clear the polynomial's value (at least 2^28); from 8 octaves on, the shift by the octaves
+// stops at 0 and the last shift by 7 saturates, since the value then has a bit at 24 or above.
 int32x4_t undb20Lanes(int32x4_t x)
 {
     const Fract32 *c = pow2_coeff_fract32;
-    const int32x4_t t = vqdmulhq_s32(x, vdupq_n_s32(kLog2Of10Over20));
+    const int32x4_t t = vqdmulhq_s32(vdupq_n_s32(kLog2Of10Over20), x);
     const int32x4_t octaves = vshrq_n_s32(t, 23);
     const int32x4_t f = vshlq_n_s32(vandq_s32(t, vdupq_n_s32(0x7FFFFF)), 8);
     int32x4_t p = vdupq_n_s32(c[0]);
