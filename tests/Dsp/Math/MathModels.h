@@ -64,10 +64,10 @@ inline int32_t modelSineFract32(int32_t x)
     return static_cast<int32_t>(x < 0 ? -r : r);
 }
 
-inline int32_t modelLog10Fract32(int32_t x)
+// log2 |x| with 26 fractional bits for x read with 23 (x not 0): the magnitude shifted up to bit 30, the cubic of
+// the mantissa, the shifts taken off and the 8 octaves of the format added.
+inline __int128 modelLog2Q26Fract32(int32_t x)
 {
-    if (x == 0)
-        return INT32_MIN;
     const __int128 a = x == INT32_MIN ? INT32_MAX : (x < 0 ? -static_cast<__int128>(x) : x);
     int k = 0;
     while (a * (static_cast<__int128>(1) << k) < (static_cast<__int128>(1) << 30))
@@ -75,7 +75,14 @@ inline int32_t modelLog10Fract32(int32_t x)
     const __int128 m = a * (static_cast<__int128>(1) << k);
     const int32_t *c = log2_coeff_fract32;
     const __int128 log2m = c[3] + down(m * (c[2] + down(m * (c[1] + down(c[0] * m, 31)), 31)), 31);
-    return static_cast<int32_t>(down((log2m - k * (static_cast<__int128>(1) << 26) + 0x20000000) * 80807124, 31));
+    return log2m - k * (static_cast<__int128>(1) << 26) + 0x20000000;
+}
+
+inline int32_t modelLog10Fract32(int32_t x)
+{
+    if (x == 0)
+        return INT32_MIN;
+    return static_cast<int32_t>(down(modelLog2Q26Fract32(x) * 80807124, 31));
 }
 
 inline int32_t modelLinearToDbFract32(int32_t x, int32_t inBits, int32_t outBits)
