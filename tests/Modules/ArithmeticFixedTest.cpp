@@ -1,6 +1,7 @@
 // The Fract32 and 32-bit integer arithmetic modules, word for word against integer models of their rules (64-bit
 // products shifted right by 31, sums and shifts saturated at both ends of the Fract32 range, integers wrapping
 // modulo 2^32), in every mode of the folds and in the fixed shapes.
+#include <algorithm>
 #include <functional>
 
 #include "ArithmeticTestSupport.h"
@@ -196,21 +197,13 @@ TEST_F(Arithmetic, FixedPointModulesFollowTheirIntegerRules)
     uint32_t seed = 0;
     for (const Case &c : cases) {
         std::vector<Input> in;
-        std::vector<GenericWire *> wires;
-        for (const Shape &s : c.inputs) {
-            GenericWire *w = wire(s);
-            in.push_back({s, testWords(kve::kit::wireWords(w), seed++)});
-            fill(w, in.back().words);
-            wires.push_back(w);
-        }
-        std::vector<GenericWire *> outputs;
-        for (const Shape &s : c.outputs)
-            outputs.push_back(wire(s));
-        wires.insert(wires.end(), outputs.begin(), outputs.end());
-        ClassModule *m = build(c.classId, static_cast<uint32_t>(c.inputs.size()),
-                               static_cast<uint32_t>(c.outputs.size()), wires, c.args);
-        ASSERT_NE(m, nullptr) << c.what;
-        run(m);
+        const Wired w = build(Wiring{c.classId, c.args, c.inputs, c.outputs}, [&](uint32_t k, uint32_t words) {
+            in.push_back({c.inputs[k], testWords(words, seed++)});
+            return in.back().words;
+        });
+        ASSERT_NE(w.module, nullptr) << c.what;
+        run(w.module);
+        const std::vector<GenericWire *> &outputs = w.outputs;
         const auto expected = c.model(in, kve::kit::wireWords(outputs[0]));
         ASSERT_EQ(expected.size(), outputs.size()) << c.what;
         bool high = false, low = false;

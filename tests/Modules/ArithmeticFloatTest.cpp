@@ -66,49 +66,36 @@ TEST_F(Arithmetic, FloatModulesMatchNumpy)
         {"cubic", kPolynomial, {4}, {{1, 9}}, {{1, 9}}, "poly", {0.5f, -1.25f, 2.0f, 0.75f}},
     };
 
-    struct Built {
-        ClassModule *module;
-        std::vector<GenericWire *> outputs;
-    };
-    std::vector<Built> built;
+    std::vector<Wired> built;
     std::vector<std::string> args;
     uint32_t seed = 1;
     for (const Case &c : cases) {
-        std::vector<GenericWire *> wires;
         if (!args.empty())
             args.push_back("/");
         args.insert(args.end(), {c.op, std::to_string(c.params.size()), std::to_string(c.inputs.size())});
         std::vector<std::string> inputArgs;
-        for (const Shape &s : c.inputs) {
-            GenericWire *w = wire(s);
-            std::vector<float> v(kve::kit::wireWords(w));
-            for (uint32_t i = 0; i < v.size(); ++i)
+        const Wired w = build(Wiring{c.classId, c.args, c.inputs, c.outputs}, [&](uint32_t k, uint32_t words) {
+            std::vector<float> v(words);
+            for (uint32_t i = 0; i < words; ++i)
                 v[i] = sample(i, seed);
             ++seed;
-            fill(w, v);
-            wires.push_back(w);
-            inputArgs.insert(inputArgs.end(), {std::to_string(s.channels), std::to_string(v.size())});
+            inputArgs.insert(inputArgs.end(), {std::to_string(c.inputs[k].channels), std::to_string(words)});
             for (const float x : v)
                 inputArgs.push_back(oracleArg(x));
-        }
+            return v;
+        });
+        ASSERT_NE(w.module, nullptr) << c.what;
         uint32_t outWords = UINT32_MAX;
-        std::vector<GenericWire *> outputs;
-        for (const Shape &s : c.outputs) {
-            outputs.push_back(wire(s));
-            outWords = std::min(outWords, kve::kit::wireWords(outputs.back()));
-        }
+        for (GenericWire *out : w.outputs)
+            outWords = std::min(outWords, kve::kit::wireWords(out));
         args.push_back(std::to_string(outWords));
         for (const float p : c.params)
             args.push_back(oracleArg(p));
         args.insert(args.end(), inputArgs.begin(), inputArgs.end());
-        wires.insert(wires.end(), outputs.begin(), outputs.end());
-        ClassModule *m = build(c.classId, static_cast<uint32_t>(c.inputs.size()),
-                               static_cast<uint32_t>(c.outputs.size()), wires, c.args);
-        ASSERT_NE(m, nullptr) << c.what;
         if (c.classId == kPolynomial)
-            std::copy(c.params.begin(), c.params.end(), array<float>(m, 1));
-        run(m);
-        built.push_back({m, outputs});
+            std::copy(c.params.begin(), c.params.end(), array<float>(w.module, 1));
+        run(w.module);
+        built.push_back(w);
     }
 
     const std::vector<double> expected = kvetest::runOracle("arithmetic_modules.py", args);

@@ -73,6 +73,20 @@ struct Shape {
     bool complex = false;
 };
 
+// A module of one class on fresh wires of the given shapes, inputs first.
+struct Wiring {
+    uint32_t classId;
+    std::vector<uint32_t> args;
+    std::vector<Shape> inputs;
+    std::vector<Shape> outputs;
+};
+
+struct Wired {
+    ClassModule *module;
+    std::vector<GenericWire *> inputs;
+    std::vector<GenericWire *> outputs;
+};
+
 class Arithmetic : public ::testing::Test {
 protected:
     void SetUp() override
@@ -110,6 +124,22 @@ protected:
                                                   static_cast<uint32_t>(args.size()), args.data());
         EXPECT_EQ(status, KVE_OK) << std::hex << classId;
         return m;
+    }
+    // Builds a wiring, input k filled with `samples(k, words)` (32-bit words or floats); null module on failure.
+    template <class Samples> Wired build(const Wiring &w, Samples samples)
+    {
+        Wired built{nullptr, {}, {}};
+        for (uint32_t k = 0; k < w.inputs.size(); ++k) {
+            built.inputs.push_back(wire(w.inputs[k]));
+            fill(built.inputs.back(), samples(k, kve::kit::wireWords(built.inputs.back())));
+        }
+        for (const Shape &s : w.outputs)
+            built.outputs.push_back(wire(s));
+        std::vector<GenericWire *> wires(built.inputs);
+        wires.insert(wires.end(), built.outputs.begin(), built.outputs.end());
+        built.module = build(w.classId, static_cast<uint32_t>(w.inputs.size()), static_cast<uint32_t>(w.outputs.size()),
+                             wires, w.args);
+        return built;
     }
     // The status of a construction expected to fail, and that it built nothing.
     int32_t refusal(uint32_t classId, uint32_t wireWord, std::vector<GenericWire *> wires, std::vector<uint32_t> args)
