@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include "Modules/Standard/Shapes.h"
 #include "kve/kve_vec.h"
@@ -52,13 +53,14 @@ template <class T, Combine<T> K> void takeBy(const T *src, int32_t srcInc, T *ds
 }
 
 // How an N->1 class folds its inputs: `Take` takes one more input in. The elementwise output begins as input 0 op
-// input 1 in one pass through `FirstPair` (a lone input is copied), the others then taken in; without a FirstPair it
-// begins at `Start` and every input is taken in. A one-channel output begins at `Start` (the operation's identity),
+// input 1 in one pass through `FirstPair` (a lone input is copied), the others then taken in; with nullptr for
+// FirstPair it begins at `Start` and every input is taken in. A one-channel output begins at `Start` (the operation's identity),
 // or as channel 0 of input 0 when `StartAtFirstChannel`.
-template <class T, Take<T> TakeFn, Combine<T> FirstPair, T Start, bool StartAtFirstChannel = false> struct Fold {
+template <class T, Take<T> TakeFn, auto FirstPair, T Start, bool StartAtFirstChannel = false> struct Fold {
     using Sample = T;
     static constexpr Take<T> take = TakeFn;
-    static constexpr Combine<T> firstPair = FirstPair;
+    static constexpr bool beginsWithPair = !std::is_null_pointer_v<decltype(FirstPair)>;
+    static constexpr auto firstPair = FirstPair;
     static constexpr T start = Start;
     static constexpr bool startAtFirstChannel = StartAtFirstChannel;
 };
@@ -84,7 +86,7 @@ template <class F> void foldElementwise(ClassModule *m)
     const auto count = static_cast<int32_t>(words);
     T *y = shapes::words(kit::wire(m, n));
     uint32_t k = 0;
-    if constexpr (F::firstPair != nullptr) {
+    if constexpr (F::beginsWithPair) {
         const T *x0 = shapes::words(kit::wire(m, 0));
         if (n < 2) {
             kve_vecCopy32(x0, 1, y, 1, count);
