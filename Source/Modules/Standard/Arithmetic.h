@@ -54,14 +54,15 @@ template <class T, Combine<T> K> void takeBy(const T *src, int32_t srcInc, T *ds
 
 // How an N->1 class folds its inputs: `Take` takes one more input in. The elementwise output begins as input 0 op
 // input 1 in one pass through `FirstPair` (a lone input is copied), the others then taken in; with nullptr for
-// FirstPair it begins at `Start` and every input is taken in. A one-channel output begins at `Start` (the operation's identity),
+// FirstPair it begins at `Start` and every input is taken in. A one-channel output begins at `Start` (the
+// operation's identity: 0, 1 or full scale, given as an integer so every compiler takes it as a template argument),
 // or as channel 0 of input 0 when `StartAtFirstChannel`.
-template <class T, Take<T> TakeFn, auto FirstPair, T Start, bool StartAtFirstChannel = false> struct Fold {
+template <class T, Take<T> TakeFn, auto FirstPair, int32_t Start, bool StartAtFirstChannel = false> struct Fold {
     using Sample = T;
     static constexpr Take<T> take = TakeFn;
     static constexpr bool beginsWithPair = !std::is_null_pointer_v<decltype(FirstPair)>;
     static constexpr auto firstPair = FirstPair;
-    static constexpr T start = Start;
+    static constexpr T start = static_cast<T>(Start);
     static constexpr bool startAtFirstChannel = StartAtFirstChannel;
 };
 

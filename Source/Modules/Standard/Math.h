@@ -61,9 +61,9 @@ constexpr kit::ClassRecord<0> plainClass(uint32_t classId, KVEProcessFn process)
 }
 
 // ln(x) times a constant: logarithms to other bases.
-template <float Scale> float logTimes(float x) { return std::log(x) * Scale; }
+template <const float &Scale> float logTimes(float x) { return std::log(x) * Scale; }
 
 // e to the power of x times a constant: powers of other bases, and levels in dB back to linear.
-template <float Scale> float expOfTimes(float x) { return std::exp(x * Scale); }
+template <const float &Scale> float expOfTimes(float x) { return std::exp(x * Scale); }
 
 } // namespace kve::math

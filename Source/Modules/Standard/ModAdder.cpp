@@ -7,7 +7,7 @@ using namespace kve::kit;
 using namespace kve::shapes;
 using namespace kve::arith;
 
-using Sum = Fold<float, takeBy<float, kve_vecAdd2x1>, kve_vecAdd2x1, 0.0f>;
+using Sum = Fold<float, takeBy<float, kve_vecAdd2x1>, kve_vecAdd2x1, 0>;
 
 void adderProcess(ClassModule *m)
 {

@@ -3,5 +3,7 @@
 
 using namespace kve::math;
 
+constexpr float kLog2OfE = 1.4426950216293335f;
+
 extern "C" constinit const kve::kit::ClassRecord<0> kve_modLog2Class =
-    plainClass<&kve_modLog2Class, 1, 1>(0xBEEF0837u, oneToOne<map<logTimes<1.4426950216293335f>>>);
+    plainClass<&kve_modLog2Class, 1, 1>(0xBEEF0837u, oneToOne<map<logTimes<kLog2OfE>>>);

@@ -7,7 +7,7 @@ using namespace kve::kit;
 using namespace kve::shapes;
 using namespace kve::arith;
 
-using Product = Fold<float, takeBy<float, kve_vecMultiply2x1>, kve_vecMultiply2x1, 1.0f>;
+using Product = Fold<float, takeBy<float, kve_vecMultiply2x1>, kve_vecMultiply2x1, 1>;
 
 } // namespace
 

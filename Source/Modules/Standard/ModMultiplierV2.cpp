@@ -20,7 +20,7 @@ constexpr std::array<Variable, 2> kVariables = {
     KVE_VARIABLE(MultiplierV2Module, oneChannelOutput, Int),
 };
 
-using Product = Fold<float, takeBy<float, kve_vecMultiply2x1>, kve_vecMultiply2x1, 1.0f, true>;
+using Product = Fold<float, takeBy<float, kve_vecMultiply2x1>, kve_vecMultiply2x1, 1, true>;
 
 void applyGain(ClassModule *, const float *x, int32_t xInc, const float *gain, float *y, int32_t yInc, int32_t n)
 {

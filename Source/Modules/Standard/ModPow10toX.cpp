@@ -3,5 +3,7 @@
 
 using namespace kve::math;
 
+constexpr float kLnOf10 = 2.3025851249694824f;
+
 extern "C" constinit const kve::kit::ClassRecord<0> kve_modPow10toXClass =
-    plainClass<&kve_modPow10toXClass, 1, 1>(0xBEEF083Bu, oneToOne<map<expOfTimes<2.3025851249694824f>>>);
+    plainClass<&kve_modPow10toXClass, 1, 1>(0xBEEF083Bu, oneToOne<map<expOfTimes<kLnOf10>>>);

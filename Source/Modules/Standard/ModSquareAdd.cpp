@@ -7,7 +7,7 @@ using namespace kve::kit;
 using namespace kve::shapes;
 using namespace kve::arith;
 
-using SumOfSquares = Fold<float, kve_vecSquareAdd, nullptr, 0.0f>;
+using SumOfSquares = Fold<float, kve_vecSquareAdd, nullptr, 0>;
 
 } // namespace
 

@@ -4,5 +4,7 @@
 
 using namespace kve::math;
 
+constexpr float kLnOf10Over10 = 0.230258509516716f;
+
 extern "C" constinit const kve::kit::ClassRecord<0> kve_modUndb10Class =
-    plainClass<&kve_modUndb10Class, 1, 1>(0xBEEF084Au, oneToOne<map<expOfTimes<0.230258509516716f>>>);
+    plainClass<&kve_modUndb10Class, 1, 1>(0xBEEF084Au, oneToOne<map<expOfTimes<kLnOf10Over10>>>);
