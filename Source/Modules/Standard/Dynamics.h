@@ -1,0 +1,138 @@
+// Class records of the dynamics and meter modules, and the per-sample peak reading their magnitude modules share.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "Dsp/Fract32.h"
+#include "Modules/Standard/Shapes.h"
+#include "kve/kve_vec.h"
+
+extern "C" {
+extern const kve::kit::ClassRecord<0> kve_modMaxAbsClass;
+extern const kve::kit::ClassRecord<0> kve_modMaxAbsFract32Class;
+extern const kve::kit::ClassRecord<0> kve_modAGCMultiplierClass;
+extern const kve::kit::ClassRecord<1> kve_modAGCMultiplierFract32Class;
+extern const kve::kit::ClassRecord<12> kve_modAGCLimiterCoreClass;
+extern const kve::kit::ClassRecord<16> kve_modAGCLimiterCoreFract32Class;
+extern const kve::kit::ClassRecord<5> kve_modSoftClipClass;
+extern const kve::kit::ClassRecord<6> kve_modSoftClipFract32Class;
+}
+
+namespace kve::dynamics {
+
+// The magnitude of a sample: IEEE absolute value for floats, saturating for Fract32 (the most negative word reads
+// as the largest positive one).
+inline float magnitude(float x) { return std::fabs(x); }
+inline int32_t magnitude(int32_t x) { return kve_absFract32(x); }
+// The larger of two magnitudes: IEEE maxNum for floats (a NaN loses to a number), signed compare for Fract32.
+inline float larger(float a, float b) { return std::fmax(a, b); }
+inline int32_t larger(int32_t a, int32_t b) { return std::max(a, b); }
+
+// Constructor of the peak readers: one or more inputs and the one output after them.
+template <const auto *Record>
+ClassModule *inputsToOne(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc, const uint32_t *args)
+{
+    const uint32_t n = std::max(KVE_PACKED_INPUTS(wireWord), 1u);
+    return kit::construct(Record->record, nullptr, 0, n, 1, status, wireWord, wires, argc, args);
+}
+
+// Output sample t = the largest magnitude over every channel of every input at sample time t, for the first
+// input's block. Each input adds only the frames it holds; the output is written only where it has room.
+template <class Sample, auto Abs> void maxAbsProcess(ClassModule *m)
+{
+    const uint32_t inputs = shapes::inputs(m);
+    const GenericWire *first = kit::wire(m, 0);
+    const GenericWire *out = kit::wire(m, inputs);
+    auto *y = static_cast<Sample *>(out->buffer);
+    const uint32_t firstChannels = shapes::channels(first);
+    if (inputs == 1 && firstChannels == 1) {
+        Abs(static_cast<const Sample *>(first->buffer), 1, y, 1, shapes::held({first, out}));
+        return;
+    }
+    const uint32_t frames = std::min(kit::blockSize(first), kit::wireWords(out));
+    for (uint32_t k = 0; k < inputs; ++k) {
+        const GenericWire *in = kit::wire(m, k);
+        const uint32_t ch = shapes::channels(in);
+        const auto *x = static_cast<const Sample *>(in->buffer);
+        const uint32_t held = ch == 0 ? 0 : std::min(frames, kit::wireWords(in) / ch);
+        for (uint32_t t = 0; t < frames; ++t) {
+            // The first input's channel 0 opens the reading; a first input with no sample there reads as silence.
+            Sample peak = k == 0 ? (t < held ? magnitude(x[t * ch]) : Sample{}) : y[t];
+            for (uint32_t c = (k == 0 ? 1 : 0); t < held && c < ch; ++c)
+                peak = larger(peak, magnitude(x[t * ch + c]));
+            y[t] = peak;
+        }
+    }
+}
+
+// Frames of the audio input (wire 1) that the one-channel gain signal (wire 0) and the output (wire 2) hold too,
+// counted in the audio's channels.
+inline int32_t gainedFrames(const ClassModule *m)
+{
+    const GenericWire *gain = kit::wire(m, 0);
+    const GenericWire *audio = kit::wire(m, 1);
+    const GenericWire *out = kit::wire(m, 2);
+    const uint32_t ch = shapes::channels(audio);
+    if (ch == 0)
+        return 0;
+    return static_cast<int32_t>(std::min({kit::wireWords(gain), kit::wireWords(audio) / ch, kit::wireWords(out) / ch}));
+}
+
+// Bypass of the gain appliers: the audio passes unchanged, as far as the output holds it.
+inline void passAudio(ClassModule *m)
+{
+    const GenericWire *audio = kit::wire(m, 1);
+    const GenericWire *out = kit::wire(m, 2);
+    kve_vecCopy32(audio->buffer, 1, out->buffer, 1, shapes::held({audio, out}));
+}
+
+// Samples of the gain signal a gain computer writes: one per sample of the input's block, as far as the input
+// (wire 0) and the output after it both hold.
+inline int32_t gainSamples(const ClassModule *m)
+{
+    const GenericWire *in = kit::wire(m, 0);
+    const GenericWire *out = kit::wire(m, shapes::inputs(m));
+    return static_cast<int32_t>(std::min(kit::blockSize(in), static_cast<uint32_t>(shapes::held({in, out}))));
+}
+
+// Bypass of the gain computers: unity gain over the whole output wire.
+template <class Sample, Sample Unity> void unityGain(ClassModule *m)
+{
+    GenericWire *out = kit::wire(m, shapes::inputs(m));
+    const auto n = static_cast<int32_t>(kit::wireWords(out));
+    if constexpr (std::is_same_v<Sample, float>)
+        kve_vecFill(static_cast<float *>(out->buffer), 1, Unity, n);
+    else
+        kve_vecFillFract32(static_cast<Fract32 *>(out->buffer), 1, Unity, n);
+}
+
+// The soft clippers' common Process: `clip` shapes the whole frames that the input (wire 0) and the output (wire 1)
+// both hold, then the last of those frames is kept, input and output, in the first two private arrays (as far as
+// they were built), for Get to report the momentary gain.
+template <class Sample, class Module, class Clip> void clipKeepingLastFrame(ClassModule *m, Module *s, Clip clip)
+{
+    const GenericWire *in = kit::wire(m, 0);
+    const GenericWire *out = kit::wire(m, 1);
+    const uint32_t ch = shapes::channels(in);
+    const uint32_t frames = ch == 0 ? 0 : std::min(kit::wireWords(in), kit::wireWords(out)) / ch;
+    const auto *x = static_cast<const Sample *>(in->buffer);
+    auto *y = static_cast<Sample *>(out->buffer);
+    clip(x, y, static_cast<int32_t>(frames * ch));
+    if (frames == 0)
+        return;
+    const uint32_t kept = std::min({ch, kit::capacity(m, 0), kit::capacity(m, 1)});
+    const uint32_t last = (frames - 1) * ch;
+    std::copy(x + last, x + last + kept, s->lastIn);
+    std::copy(y + last, y + last + kept, s->lastOut);
+}
+
+// Channels whose last frame and gain the soft clippers keep.
+inline uint32_t keptChannels(ClassModule *m)
+{
+    return std::min({shapes::channels(kit::wire(m, 0)), kit::capacity(m, 0), kit::capacity(m, 1),
+                     kit::capacity(m, 2)});
+}
+
+} // namespace kve::dynamics
