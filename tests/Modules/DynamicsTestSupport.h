@@ -17,6 +17,7 @@ inline const ModClassDescriptor *const kDynamicsTable[] = {
     &kve_modMaxAbsClass.record,       &kve_modMaxAbsFract32Class.record, &kve_modAGCMultiplierClass.record,
     &kve_modAGCMultiplierFract32Class.record, &kve_modSoftClipClass.record, &kve_modSoftClipFract32Class.record,
     &kve_modAGCLimiterCoreClass.record, &kve_modAGCLimiterCoreFract32Class.record,
+    &kve_modRMSClass.record, &kve_modRMSFract32Class.record, &kve_modRMSNClass.record,
 };
 
 constexpr float kRate = 48000.0f;

@@ -17,6 +17,9 @@ extern const kve::kit::ClassRecord<1> kve_modAGCMultiplierFract32Class;
 extern const kve::kit::ClassRecord<12> kve_modAGCLimiterCoreClass;
 extern const kve::kit::ClassRecord<16> kve_modAGCLimiterCoreFract32Class;
 extern const kve::kit::ClassRecord<5> kve_modSoftClipClass;
+extern const kve::kit::ClassRecord<8> kve_modRMSClass;
+extern const kve::kit::ClassRecord<8> kve_modRMSFract32Class;
+extern const kve::kit::ClassRecord<4> kve_modRMSNClass;
 extern const kve::kit::ClassRecord<6> kve_modSoftClipFract32Class;
 }
 
@@ -86,6 +89,31 @@ inline void passAudio(ClassModule *m)
     const GenericWire *audio = kit::wire(m, 1);
     const GenericWire *out = kit::wire(m, 2);
     kve_vecCopy32(audio->buffer, 1, out->buffer, 1, shapes::held({audio, out}));
+}
+
+// The sum of squares over every sample of every input wire, and how many samples that is.
+template <class Sum> struct Energy {
+    Sum sum{};
+    uint64_t samples = 0;
+};
+template <class Sample, class Sum> Energy<Sum> energyOfInputs(const ClassModule *m, Sum (*sumSquares)(const Sample *, int32_t))
+{
+    Energy<Sum> e;
+    for (uint32_t k = 0; k < shapes::inputs(m); ++k) {
+        const GenericWire *in = kit::wire(m, k);
+        const uint32_t n = kit::wireWords(in);
+        e.sum += sumSquares(static_cast<const Sample *>(in->buffer), static_cast<int32_t>(n));
+        e.samples += n;
+    }
+    return e;
+}
+
+// The pole of the RMS readers' one-pole averager: a time constant of averagingTime ms at the block rate.
+inline float averagingPole(const ClassModule *m, float averagingTime)
+{
+    const GenericWire *in = kit::wire(m, 0);
+    const float blockRate = in->sampleRate / static_cast<float>(kit::blockSize(in));
+    return std::exp(-6.28318548f * (999.99994f / averagingTime) / blockRate);
 }
 
 // Samples of the gain signal a gain computer writes: one per sample of the input's block, as far as the input
