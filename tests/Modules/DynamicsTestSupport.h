@@ -18,6 +18,7 @@ inline const ModClassDescriptor *const kDynamicsTable[] = {
     &kve_modAGCMultiplierFract32Class.record, &kve_modSoftClipClass.record, &kve_modSoftClipFract32Class.record,
     &kve_modAGCLimiterCoreClass.record, &kve_modAGCLimiterCoreFract32Class.record,
     &kve_modRMSClass.record, &kve_modRMSFract32Class.record, &kve_modRMSNClass.record,
+    &kve_modAGCCoreClass.record, &kve_modAGCNoiseGateCoreClass.record,
 };
 
 constexpr float kRate = 48000.0f;

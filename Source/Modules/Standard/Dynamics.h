@@ -14,6 +14,8 @@ extern const kve::kit::ClassRecord<0> kve_modMaxAbsClass;
 extern const kve::kit::ClassRecord<0> kve_modMaxAbsFract32Class;
 extern const kve::kit::ClassRecord<0> kve_modAGCMultiplierClass;
 extern const kve::kit::ClassRecord<1> kve_modAGCMultiplierFract32Class;
+extern const kve::kit::ClassRecord<17> kve_modAGCCoreClass;
+extern const kve::kit::ClassRecord<15> kve_modAGCNoiseGateCoreClass;
 extern const kve::kit::ClassRecord<12> kve_modAGCLimiterCoreClass;
 extern const kve::kit::ClassRecord<16> kve_modAGCLimiterCoreFract32Class;
 extern const kve::kit::ClassRecord<5> kve_modSoftClipClass;
@@ -107,6 +109,17 @@ template <class Sample, class Sum> Energy<Sum> energyOfInputs(const ClassModule 
     }
     return e;
 }
+
+// The mean square of the input's block (wire 0), given 1 / its sample count as the module keeps it.
+inline float blockMeanSquare(const ClassModule *m, float invNumSamples)
+{
+    const GenericWire *in = kit::wire(m, 0);
+    return kve_vecSumSquared(static_cast<const float *>(in->buffer), static_cast<int32_t>(kit::wireWords(in))) *
+           invNumSamples;
+}
+
+// 1 / the samples of the input's block (wire 0).
+inline float invSamplesOf(const ClassModule *m) { return 1.0f / static_cast<float>(kit::wireWords(kit::wire(m, 0))); }
 
 // The pole of the RMS readers' one-pole averager: a time constant of averagingTime ms at the block rate.
 inline float averagingPole(const ClassModule *m, float averagingTime)
