@@ -19,6 +19,8 @@ inline const ModClassDescriptor *const kDynamicsTable[] = {
     &kve_modAGCLimiterCoreClass.record, &kve_modAGCLimiterCoreFract32Class.record,
     &kve_modRMSClass.record, &kve_modRMSFract32Class.record, &kve_modRMSNClass.record,
     &kve_modAGCCoreClass.record, &kve_modAGCNoiseGateCoreClass.record,
+    &kve_modClipIndicatorClass.record, &kve_modClipIndicatorFract32Class.record,
+    &kve_modMeterClass.record, &kve_modMeterFract32Class.record,
 };
 
 constexpr float kRate = 48000.0f;

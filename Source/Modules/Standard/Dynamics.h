@@ -7,6 +7,7 @@
 
 #include "Dsp/Fract32.h"
 #include "Modules/Standard/Shapes.h"
+#include "kve/kve_design.h"
 #include "kve/kve_vec.h"
 
 extern "C" {
@@ -18,6 +19,10 @@ extern const kve::kit::ClassRecord<17> kve_modAGCCoreClass;
 extern const kve::kit::ClassRecord<15> kve_modAGCNoiseGateCoreClass;
 extern const kve::kit::ClassRecord<12> kve_modAGCLimiterCoreClass;
 extern const kve::kit::ClassRecord<16> kve_modAGCLimiterCoreFract32Class;
+extern const kve::kit::ClassRecord<8> kve_modClipIndicatorClass;
+extern const kve::kit::ClassRecord<8> kve_modClipIndicatorFract32Class;
+extern const kve::kit::ClassRecord<6> kve_modMeterClass;
+extern const kve::kit::ClassRecord<6> kve_modMeterFract32Class;
 extern const kve::kit::ClassRecord<5> kve_modSoftClipClass;
 extern const kve::kit::ClassRecord<8> kve_modRMSClass;
 extern const kve::kit::ClassRecord<8> kve_modRMSFract32Class;
@@ -108,6 +113,112 @@ template <class Sample, class Sum> Energy<Sum> energyOfInputs(const ClassModule 
         e.samples += n;
     }
     return e;
+}
+
+// The largest magnitude of channel c of wire 0 over its block.
+inline float channelPeak(const ClassModule *m, uint32_t c, const float *)
+{
+    const GenericWire *in = kit::wire(m, 0);
+    const uint32_t ch = shapes::channels(in);
+    uint32_t index = 0;
+    return kve_vecMaxAbs(static_cast<const float *>(in->buffer) + c, static_cast<int32_t>(ch),
+                         static_cast<int32_t>(kit::wireWords(in) / ch), &index);
+}
+inline Fract32 channelPeak(const ClassModule *m, uint32_t c, const Fract32 *)
+{
+    const GenericWire *in = kit::wire(m, 0);
+    const uint32_t ch = shapes::channels(in);
+    uint32_t index = 0;
+    return kve_vecMaxAbsFract32(static_cast<const Fract32 *>(in->buffer) + c, static_cast<int32_t>(ch),
+                                static_cast<int32_t>(kit::wireWords(in) / ch), &index);
+}
+
+// One block step of a peak envelope: toward the block's peak with the attack coefficient when the peak is above it,
+// else with the release coefficient. The Fract32 form takes Q1.31 products and saturates the sum.
+inline float followPeak(float env, float peak, float attack, float release)
+{
+    const float k = peak > env ? attack : release;
+    return k * peak + (1.0f - k) * env;
+}
+inline Fract32 followPeak(Fract32 env, Fract32 peak, Fract32 attack, Fract32 release)
+{
+    const int64_t k = peak > env ? attack : release;
+    return kve_saturate64(((k * peak) >> 31) + (((INT32_MAX - k) * env) >> 31));
+}
+
+// The peak envelope of every channel of wire 0 that the `envelope` array was built for, one step per block.
+template <class Sample> void followChannelPeaks(const ClassModule *m, Sample *envelope, uint32_t built, Sample attack,
+                                                Sample release)
+{
+    const uint32_t ch = std::min(shapes::channels(kit::wire(m, 0)), built);
+    for (uint32_t c = 0; c < ch; ++c)
+        envelope[c] = followPeak(envelope[c], channelPeak(m, c, envelope), attack, release);
+}
+
+// The meters' ballistics from meterType: its low four bits pick a standard pair of times (writing them back to the
+// host's variables) or keep the host's, bit 4 steps the envelope once per block instead of once per sample. The
+// times used are 0.434 of the times written, except the standard attacks. `quickAttack` is the type-0 attack
+// written (the fixed-point form's differs).
+struct Ballistics {
+    float attackMs;
+    float releaseMs;
+    bool perBlock;
+};
+inline Ballistics meterBallistics(int32_t meterType, float &attackTime, float &releaseTime, float quickAttack)
+{
+    struct Standard {
+        float attackWritten, releaseWritten, attackUsed;
+    };
+    const Standard standard[3] = {{quickAttack, 1087.0f, quickAttack * 0.434f}, {10.0f, 1450.0f, 4.34f},
+                                  {65.0f, 65.0f, 28.21f}};
+    const int32_t type = meterType & 15;
+    float attackUsed = attackTime * 0.434f;
+    if (type < 3) {
+        attackTime = standard[type].attackWritten;
+        releaseTime = standard[type].releaseWritten;
+        attackUsed = standard[type].attackUsed;
+    }
+    return {attackUsed, releaseTime * 0.434f, (meterType & 16) != 0};
+}
+
+// The one-pole coefficient of a meter time: per block or per sample of wire 0.
+inline float meterCoeff(const ClassModule *m, float timeMs, bool perBlock)
+{
+    const GenericWire *in = kit::wire(m, 0);
+    return design_smoother(perBlock ? static_cast<int32_t>(kit::blockSize(in)) : 1, timeMs, in->sampleRate);
+}
+
+// The meters' wiring: the input and a work wire after it (an output or a scratch wire).
+template <const auto *Record, size_t N>
+ClassModule *meterConstruct(const std::array<kit::Variable, N> &variables, int32_t *status, uint32_t wireWord,
+                            GenericWire **wires, uint32_t argc, const uint32_t *args)
+{
+    if (*status == KVE_OK && KVE_PACKED_OUTPUTS(wireWord) + KVE_PACKED_SCRATCH(wireWord) < 1) {
+        *status = KVE_E_ARG_COUNT;
+        return nullptr;
+    }
+    return kit::construct(*Record, variables, 1, 0, status, wireWord, wires, argc, args);
+}
+
+// The meters' Process: per block, the peak envelope of each channel; per sample, `follow(channel, stride, work,
+// frames, value)` runs the channel's envelope through the work wire, its last value kept in `value`.
+template <class Sample, class Follow>
+void meterProcess(ClassModule *m, Sample *value, bool perBlock, Sample attack, Sample release, Follow follow)
+{
+    if (perBlock) {
+        followChannelPeaks(m, value, kit::capacity(m, 0), attack, release);
+        return;
+    }
+    const GenericWire *in = kit::wire(m, 0);
+    GenericWire *work = kit::wire(m, shapes::inputs(m));
+    const uint32_t ch = std::min(shapes::channels(in), kit::capacity(m, 0));
+    const uint32_t stride = shapes::channels(in);
+    if (stride == 0)
+        return;
+    const auto frames = static_cast<int32_t>(std::min(kit::wireWords(in) / stride, kit::wireWords(work)));
+    for (uint32_t c = 0; c < ch; ++c)
+        follow(static_cast<const Sample *>(in->buffer) + c, static_cast<int32_t>(stride),
+               static_cast<Sample *>(work->buffer), frames, &value[c]);
 }
 
 // The mean square of the input's block (wire 0), given 1 / its sample count as the module keeps it.
