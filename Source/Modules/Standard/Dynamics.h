@@ -155,6 +155,19 @@ template <class Sample> void followChannelPeaks(const ClassModule *m, Sample *en
         envelope[c] = followPeak(envelope[c], channelPeak(m, c, envelope), attack, release);
 }
 
+// The clip indicators' Process: each channel's peak envelope steps once per block, and the channel is clipped while
+// its envelope stands above the threshold.
+template <class Sample>
+void indicateClips(ClassModule *m, Sample *envelope, int32_t *isClipped, Sample attack, Sample release,
+                   Sample threshold)
+{
+    const uint32_t built = std::min(kit::capacity(m, 0), kit::capacity(m, 1));
+    followChannelPeaks(m, envelope, built, attack, release);
+    const uint32_t ch = std::min(shapes::channels(kit::wire(m, 0)), built);
+    for (uint32_t c = 0; c < ch; ++c)
+        isClipped[c] = envelope[c] > threshold ? 1 : 0;
+}
+
 // The meters' ballistics from meterType: its low four bits pick a standard pair of times (writing them back to the
 // host's variables) or keep the host's, bit 4 steps the envelope once per block instead of once per sample. The
 // times used are 0.434 of the times written, except the standard attacks. `quickAttack` is the type-0 attack

@@ -40,11 +40,7 @@ ClassModule *clipIndicatorConstructor(int32_t *status, uint32_t wireWord, Generi
 void clipIndicatorProcess(ClassModule *m)
 {
     auto *s = reinterpret_cast<M *>(m);
-    const uint32_t built = std::min(capacity(m, 0), capacity(m, 1));
-    followChannelPeaks(m, s->envelope, built, s->attackCoeff, s->releaseCoeff);
-    const uint32_t ch = std::min(kve::shapes::channels(wire(m, 0)), built);
-    for (uint32_t c = 0; c < ch; ++c)
-        s->isClipped[c] = s->envelope[c] > s->thresholdLinear ? 1 : 0;
+    indicateClips(m, s->envelope, s->isClipped, s->attackCoeff, s->releaseCoeff, s->thresholdLinear);
 }
 
 int32_t clipIndicatorSet(ClassModule *m, uint32_t)

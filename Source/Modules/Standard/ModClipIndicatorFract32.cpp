@@ -40,11 +40,7 @@ ClassModule *clipIndicatorFract32Constructor(int32_t *status, uint32_t wireWord,
 void clipIndicatorFract32Process(ClassModule *m)
 {
     auto *s = reinterpret_cast<M *>(m);
-    const uint32_t built = std::min(capacity(m, 0), capacity(m, 1));
-    followChannelPeaks(m, s->envelope, built, s->attackCoeffFract32, s->releaseCoeffFract32);
-    const uint32_t ch = std::min(kve::shapes::channels(wire(m, 0)), built);
-    for (uint32_t c = 0; c < ch; ++c)
-        s->isClipped[c] = s->envelope[c] > s->thresholdFract32 ? 1 : 0;
+    indicateClips(m, s->envelope, s->isClipped, s->attackCoeffFract32, s->releaseCoeffFract32, s->thresholdFract32);
 }
 
 int32_t clipIndicatorFract32Set(ClassModule *m, uint32_t)
