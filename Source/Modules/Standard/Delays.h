@@ -1,0 +1,101 @@
+// Class records of the delay and table modules: sample delays and curves that map every sample through a table or
+// a piecewise polynomial.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+
+#include "Modules/Standard/Shapes.h"
+
+extern "C" {
+extern const kve::kit::ClassRecord<5> kve_modDelayClass;
+extern const kve::kit::ClassRecord<4> kve_modDelayMsecClass;
+extern const kve::kit::ClassRecord<6> kve_modDelayiClass;
+extern const kve::kit::ClassRecord<6> kve_modDelayciClass;
+extern const kve::kit::ClassRecord<6> kve_modTableLookupClass;
+extern const kve::kit::ClassRecord<5> kve_modTwoPieceInterpClass;
+}
+
+namespace kve::delays {
+
+// Allocates a delay ring of `words` floats in the heap list `heaps` as the module's only private array and keeps
+// its length as that array's capacity. The module was built with one hidden word. False (status set) on failure.
+bool allocateRing(ClassModule *m, float **ring, uint64_t words, uint32_t heaps, int32_t *status);
+
+// The modulated fractional delays: wire 0 the modulation, wire 1 the audio, wire 2 the output.
+struct ModulatedDelayModule {
+    ClassModule header;
+    uint32_t maxDelay;
+    float currentDelay;
+    float modDepth;
+    uint32_t stateIndex;
+    uint32_t stateHeap;
+    float *state;
+};
+
+inline constexpr std::array<kit::Variable, 6> kModulatedVariables = {
+    KVE_VARIABLE(ModulatedDelayModule, maxDelay, UInt),
+    KVE_VARIABLE(ModulatedDelayModule, currentDelay, Float),
+    KVE_VARIABLE(ModulatedDelayModule, modDepth, Float),
+    KVE_VARIABLE(ModulatedDelayModule, stateIndex, UInt),
+    KVE_VARIABLE(ModulatedDelayModule, stateHeap, UInt),
+    // ch of wire 1 x (maxDelay + 1) words: the constructor allocates it.
+    KVE_ARRAY(ModulatedDelayModule, state, FloatArray, fixedLength(0)),
+};
+
+ClassModule *constructModulated(const ModClassDescriptor &record, int32_t *status, uint32_t wireWord,
+                                GenericWire **wires, uint32_t argc, const uint32_t *args);
+
+// One output sample of a channel from the ring x of `ring` words, given the delay's integer part k, fraction f,
+// the write position before this frame's samples went in (`at`), the channel count and the channel.
+using Tap = float (*)(const float *x, int64_t ring, int64_t at, uint32_t ch, uint32_t c, int64_t k, float f);
+
+// Runs a modulated delay whose delay is clamped to `lowest` .. maxDelay, reading every sample with `tap`.
+void processModulated(ClassModule *m, float lowest, Tap tap);
+
+// Copies wire 1 to wire 2, as far as both hold.
+void bypassModulated(ClassModule *m);
+
+} // namespace kve::delays
+
+namespace kve::delays {
+
+// Sample `delay` frames back of channel c, from the write position `at` of this frame's channel 0.
+inline float back(const float *x, int64_t ring, int64_t at, uint32_t ch, uint32_t c, int64_t delay)
+{
+    const int64_t p = (at + c - delay * static_cast<int64_t>(ch)) % ring;
+    return x[p < 0 ? p + ring : p];
+}
+
+} // namespace kve::delays
+
+extern "C" {
+extern const kve::kit::ClassRecord<5> kve_modTableInterpClass;
+extern const kve::kit::ClassRecord<7> kve_modTableInterpFract32Class;
+extern const kve::kit::ClassRecord<5> kve_modTableInterpRuntimeClass;
+}
+
+namespace kve::delays {
+
+// The piecewise-polynomial tables: variable 0 `numPoints` sizes the arrays, variable 1 `numUsed` is how many of
+// the points the host fills. Array 0 holds the (x, y) pairs, array 1 the coefficients, `PerSegment` per segment.
+// The kernel is handed the points in use, held to what was built.
+template <class Module, uint32_t PerSegment>
+int32_t pointsInUse(ClassModule *m)
+{
+    const auto *s = reinterpret_cast<const Module *>(m);
+    uint32_t n = std::min(s->numUsed, s->numPoints);
+    n = std::min(n, kit::capacity(m, 0) / 2);
+    n = std::min(n, kit::capacity(m, 1) / PerSegment + 1);
+    return static_cast<int32_t>(n);
+}
+
+template <class Module, uint32_t PerSegment, auto Kernel, class T>
+void tableBody(ClassModule *m, const T *x, T *y, int32_t n)
+{
+    const auto *s = reinterpret_cast<const Module *>(m);
+    Kernel(x, s->points, pointsInUse<Module, PerSegment>(m), s->coeffs, y, n);
+}
+
+} // namespace kve::delays
