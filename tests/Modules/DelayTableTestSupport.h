@@ -18,6 +18,7 @@ inline const ModClassDescriptor *const kDelayTable[] = {
     &kve_modDelayiClass.record,
     &kve_modDelayciClass.record,
     &kve_modTableLookupClass.record,
+    &kve_modTableLookupV2Class.record,
     &kve_modTableInterpClass.record,
     &kve_modTableInterpFract32Class.record,
     &kve_modTableInterpRuntimeClass.record,

@@ -104,6 +104,27 @@ TEST_F(Tables, LookupStaysInsideTheTable)
     }
 }
 
+TEST_F(Tables, LookupV2ReadsItsTableFromTheNamedHeap)
+{
+    GenericWire *in = wire(1, 3);
+    GenericWire *out = wire(1, 3);
+    ClassModule *m = build(0xBEEF08DDu, 0x101, {in, out}, {3, 1, u(0.0f), u(1.0f), 0, KVE_HEAPS_DEFAULT});
+    ASSERT_NE(m, nullptr);
+    EXPECT_FLOAT_EQ(var(m, 4), 2.0f);
+    const float table[] = {0.0f, 10.0f, 20.0f};
+    std::memcpy(array(m, 6), table, sizeof table);
+    fill(in, {0.25f, 2.0f, std::numeric_limits<float>::quiet_NaN()});
+    pump(m);
+    EXPECT_FLOAT_EQ(data(out)[0], 5.0f);
+    EXPECT_EQ(data(out)[1], 20.0f);
+    EXPECT_EQ(data(out)[2], 0.0f);
+
+    // A heap list that names no heap gives no module.
+    int32_t status = KVE_OK;
+    EXPECT_EQ(build(0xBEEF08DDu, 0x101, {in, out}, {3, 1, u(0.0f), u(1.0f), 0, 0}, &status), nullptr);
+    EXPECT_NE(status, KVE_OK);
+}
+
 TEST_F(Tables, TwoPieceCurveFollowsBothLinesAndJoinsThemSmoothly)
 {
     struct Case {

@@ -14,12 +14,13 @@ extern const kve::kit::ClassRecord<4> kve_modDelayMsecClass;
 extern const kve::kit::ClassRecord<6> kve_modDelayiClass;
 extern const kve::kit::ClassRecord<6> kve_modDelayciClass;
 extern const kve::kit::ClassRecord<6> kve_modTableLookupClass;
+extern const kve::kit::ClassRecord<7> kve_modTableLookupV2Class;
 extern const kve::kit::ClassRecord<5> kve_modTwoPieceInterpClass;
 }
 
 namespace kve::delays {
 
-// Allocates a delay ring of `words` floats in the heap list `heaps` as the module's only private array and keeps
+// Allocates a delay ring (or table) of `words` floats in the heap list `heaps` as the module's only private array and keeps
 // its length as that array's capacity. The module was built with one hidden word. False (status set) on failure.
 bool allocateRing(ClassModule *m, float **ring, uint64_t words, uint32_t heaps, int32_t *status);
 
@@ -96,6 +97,64 @@ void tableBody(ClassModule *m, const T *x, T *y, int32_t n)
 {
     const auto *s = reinterpret_cast<const Module *>(m);
     Kernel(x, s->points, pointsInUse<Module, PerSegment>(m), s->coeffs, y, n);
+}
+
+} // namespace kve::delays
+
+namespace kve::delays {
+
+// The uniform lookup tables: `tableSize`, `interpolationType`, `minX`, `maxX`, `divisor` and the array `table`.
+// Entries the table holds: what the host says, never more than was built.
+template <class Module> uint32_t entries(ClassModule *m)
+{
+    return std::min(reinterpret_cast<const Module *>(m)->tableSize, kit::capacity(m, 0));
+}
+
+template <class Module> int32_t lookupSet(ClassModule *m, uint32_t mask)
+{
+    auto *s = reinterpret_cast<Module *>(m);
+    if ((mask & (3u << 10)) != 0)
+        s->divisor = static_cast<float>(static_cast<int32_t>(s->tableSize) - 1) / (s->maxX - s->minX);
+    return KVE_OK;
+}
+
+template <class Module> void lookupBody(ClassModule *m, const float *x, float *y, int32_t n)
+{
+    const auto *s = reinterpret_cast<const Module *>(m);
+    const uint32_t size = entries<Module>(m);
+    if (size == 0) {
+        for (int32_t i = 0; i < n; ++i)
+            y[i] = 0.0f;
+        return;
+    }
+    const float *t = s->table;
+    const float last = static_cast<float>(size - 1);
+    for (int32_t i = 0; i < n; ++i) {
+        const float v = x[i];
+        if (v <= s->minX) {
+            y[i] = t[0];
+        } else if (v >= s->maxX) {
+            y[i] = t[size - 1];
+        } else {
+            // NaN reads entry 0; rounding that reaches past the last entry reads the last.
+            const float u = (v - s->minX) * s->divisor;
+            if (s->interpolationType == 0) {
+                const float r = std::floor(std::fma(1.0f, u, 0.5f));
+                y[i] = t[r >= 0.0f && r <= last ? static_cast<uint32_t>(r) : (r > last ? size - 1 : 0)];
+            } else {
+                const float f = std::floor(u);
+                if (!(f >= 0.0f)) {
+                    y[i] = t[0];
+                } else if (f >= last) {
+                    y[i] = t[size - 1];
+                } else {
+                    const auto k = static_cast<uint32_t>(f);
+                    const float g = u - f;
+                    y[i] = t[k] * (1.0f - g) + g * t[k + 1];
+                }
+            }
+        }
+    }
 }
 
 } // namespace kve::delays

@@ -7,6 +7,7 @@ namespace {
 
 using namespace kve::kit;
 using namespace kve::shapes;
+using namespace kve::delays;
 
 struct TableLookupModule {
     ClassModule header;
@@ -31,60 +32,8 @@ ClassModule *lookupConstructor(int32_t *status, uint32_t wireWord, GenericWire *
     return construct(kve_modTableLookupClass, kVariables, 1, 1, status, wireWord, wires, argc, args);
 }
 
-// Entries the table holds: what the host says, never more than was built.
-uint32_t entries(ClassModule *m)
-{
-    return std::min(reinterpret_cast<const TableLookupModule *>(m)->tableSize, capacity(m, 0));
-}
-
-int32_t lookupSet(ClassModule *m, uint32_t mask)
-{
-    auto *s = reinterpret_cast<TableLookupModule *>(m);
-    if ((mask & (3u << 10)) != 0)
-        s->divisor = static_cast<float>(static_cast<int32_t>(s->tableSize) - 1) / (s->maxX - s->minX);
-    return KVE_OK;
-}
-
-void lookup(ClassModule *m, const float *x, float *y, int32_t n)
-{
-    const auto *s = reinterpret_cast<const TableLookupModule *>(m);
-    const uint32_t size = entries(m);
-    if (size == 0) {
-        for (int32_t i = 0; i < n; ++i)
-            y[i] = 0.0f;
-        return;
-    }
-    const float *t = s->table;
-    const float last = static_cast<float>(size - 1);
-    for (int32_t i = 0; i < n; ++i) {
-        const float v = x[i];
-        if (v <= s->minX) {
-            y[i] = t[0];
-        } else if (v >= s->maxX) {
-            y[i] = t[size - 1];
-        } else {
-            // NaN reads entry 0; rounding that reaches past the last entry reads the last.
-            const float u = (v - s->minX) * s->divisor;
-            if (s->interpolationType == 0) {
-                const float r = std::floor(std::fma(1.0f, u, 0.5f));
-                y[i] = t[r >= 0.0f && r <= last ? static_cast<uint32_t>(r) : (r > last ? size - 1 : 0)];
-            } else {
-                const float f = std::floor(u);
-                if (!(f >= 0.0f)) {
-                    y[i] = t[0];
-                } else if (f >= last) {
-                    y[i] = t[size - 1];
-                } else {
-                    const auto k = static_cast<uint32_t>(f);
-                    const float g = u - f;
-                    y[i] = t[k] * (1.0f - g) + g * t[k + 1];
-                }
-            }
-        }
-    }
-}
-
 } // namespace
 
 extern "C" constinit const ClassRecord<6> kve_modTableLookupClass =
-    makeClass<6>(0xBEEF08D1u, {lookupConstructor, oneToOne<lookup>, IOMatchUpModule_Bypass, lookupSet}, kVariables);
+    makeClass<6>(0xBEEF08D1u, {lookupConstructor, oneToOne<lookupBody<TableLookupModule>>, IOMatchUpModule_Bypass,
+                  lookupSet<TableLookupModule>}, kVariables);
