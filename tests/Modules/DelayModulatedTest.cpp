@@ -23,7 +23,8 @@ protected:
         in_ = wire(1, block);
         out_ = wire(1, block);
         fill(control_, {});
-        return build(classId, 0x102, {control_, in_, out_}, {maxDelay, bitsOf(delay), bitsOf(depth), 0, KVE_HEAPS_DEFAULT});
+        return build(classId, 0x102, {control_, in_, out_},
+                     {maxDelay, bitsOf(delay), bitsOf(depth), 0, KVE_HEAPS_DEFAULT});
     }
     // The impulse response over `block` samples at a steady delay.
     std::vector<float> response(uint32_t classId, float delay, uint32_t block = 16)

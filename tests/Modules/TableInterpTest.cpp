@@ -81,7 +81,8 @@ TEST_F(TableInterps, RuntimeSplineMatchesScipyHermiteWithItsTangents)
         ASSERT_NE(m, nullptr);
         const std::vector<float> got = run(m, c.xs);
         for (size_t i = 0; i < got.size(); ++i)
-            EXPECT_NEAR(got[i], want[i], 2e-5 * (1.0 + std::abs(want[i]))) << c.points.size() << " points, x " << c.xs[i];
+            EXPECT_NEAR(got[i], want[i], 2e-5 * (1.0 + std::abs(want[i])))
+                << c.points.size() << " points, x " << c.xs[i];
     }
 }
 

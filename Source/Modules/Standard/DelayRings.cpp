@@ -9,30 +9,32 @@ namespace kve::delays {
 using namespace kve::kit;
 using namespace kve::shapes;
 
-bool allocateRing(ClassModule *m, float **ring, uint64_t words, uint32_t heaps, int32_t *status)
+ClassModule *constructWithOwnArray(const ModClassDescriptor &record, uint32_t inputs, uint32_t outputs,
+                                   SizeOwnArray size, int32_t *status, uint32_t wireWord, GenericWire **wires,
+                                   uint32_t argc, const uint32_t *args)
 {
-    void *p = words * 4 <= UINT32_MAX ? kve_fwMalloc(static_cast<uint32_t>(words * 4), heaps, status) : nullptr;
-    if (p == nullptr) {
-        if (*status == KVE_OK)
-            *status = KVE_E_HEAPS_FULL;
-        return false;
-    }
-    *ring = static_cast<float *>(p);
-    kve_fwModuleHiddenWords(m)[0] = static_cast<uint32_t>(words);
-    return true;
-}
-
-ClassModule *constructModulated(const ModClassDescriptor &record, int32_t *status, uint32_t wireWord,
-                                GenericWire **wires, uint32_t argc, const uint32_t *args)
-{
-    if (!requireWires(status, wireWord, 2, 1))
+    if (!requireWires(status, wireWord, inputs, outputs))
         return nullptr;
     ClassModule *m = BaseClassModule_ConstructorHidden(&record, status, wireWord, wires, argc, args, 1);
     if (m == nullptr)
         return nullptr;
+    const OwnArray own = size(m);
+    void *p = own.words * 4 <= UINT32_MAX ? kve_fwMalloc(static_cast<uint32_t>(own.words * 4), own.heaps, status)
+                                          : nullptr;
+    if (p == nullptr) {
+        if (*status == KVE_OK)
+            *status = KVE_E_HEAPS_FULL;
+        return nullptr;
+    }
+    *own.array = static_cast<float *>(p);
+    kve_fwModuleHiddenWords(m)[0] = static_cast<uint32_t>(own.words);
+    return m;
+}
+
+OwnArray modulatedRing(ClassModule *m)
+{
     auto *s = reinterpret_cast<ModulatedDelayModule *>(m);
-    const uint64_t words = uint64_t{channels(wire(m, 1))} * (uint64_t{s->maxDelay} + 1);
-    return allocateRing(m, &s->state, words, s->stateHeap, status) ? m : nullptr;
+    return {&s->state, uint64_t{channels(wire(m, 1))} * (uint64_t{s->maxDelay} + 1), s->stateHeap};
 }
 
 void processModulated(ClassModule *m, float lowest, Tap tap)

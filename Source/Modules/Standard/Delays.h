@@ -20,9 +20,28 @@ extern const kve::kit::ClassRecord<5> kve_modTwoPieceInterpClass;
 
 namespace kve::delays {
 
-// Allocates a delay ring (or table) of `words` floats in the heap list `heaps` as the module's only private array and keeps
-// its length as that array's capacity. The module was built with one hidden word. False (status set) on failure.
-bool allocateRing(ClassModule *m, float **ring, uint64_t words, uint32_t heaps, int32_t *status);
+// The one private array of a delay ring or table the class sizes itself: where it goes, its length in floats and
+// the heap list it comes from.
+struct OwnArray {
+    float **array;
+    uint64_t words;
+    uint32_t heaps;
+};
+using SizeOwnArray = OwnArray (*)(ClassModule *m);
+
+// Builds a module of `record` wired with at least `inputs` and `outputs`, then allocates its one array as `size`
+// says and keeps its length as the array's capacity. Null (status set) when the wiring is short or the allocation
+// fails.
+ClassModule *constructWithOwnArray(const ModClassDescriptor &record, uint32_t inputs, uint32_t outputs,
+                                   SizeOwnArray size, int32_t *status, uint32_t wireWord, GenericWire **wires,
+                                   uint32_t argc, const uint32_t *args);
+
+template <const auto *Record, uint32_t Inputs, uint32_t Outputs, SizeOwnArray Size>
+ClassModule *withOwnArray(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
+                          const uint32_t *args)
+{
+    return constructWithOwnArray(Record->record, Inputs, Outputs, Size, status, wireWord, wires, argc, args);
+}
 
 // The modulated fractional delays: wire 0 the modulation, wire 1 the audio, wire 2 the output.
 struct ModulatedDelayModule {
@@ -45,8 +64,8 @@ inline constexpr std::array<kit::Variable, 6> kModulatedVariables = {
     KVE_ARRAY(ModulatedDelayModule, state, FloatArray, fixedLength(0)),
 };
 
-ClassModule *constructModulated(const ModClassDescriptor &record, int32_t *status, uint32_t wireWord,
-                                GenericWire **wires, uint32_t argc, const uint32_t *args);
+// The ring of a modulated delay: ch of wire 1 x (maxDelay + 1) words from the heap list `stateHeap`.
+OwnArray modulatedRing(ClassModule *m);
 
 // One output sample of a channel from the ring x of `ring` words, given the delay's integer part k, fraction f,
 // the write position before this frame's samples went in (`at`), the channel count and the channel.

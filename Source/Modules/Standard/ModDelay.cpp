@@ -8,6 +8,7 @@ namespace {
 
 using namespace kve::kit;
 using namespace kve::shapes;
+using namespace kve::delays;
 
 struct DelayModule {
     ClassModule header;
@@ -27,20 +28,12 @@ constexpr std::array<Variable, 5> kVariables = {
     KVE_ARRAY(DelayModule, state, FloatArray, fixedLength(0)),
 };
 
-ClassModule *delayConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                              const uint32_t *args)
+// The ring: ch x (L + maxDelay + 2) words of wire 0 from the heap list `stateHeap`.
+OwnArray ring(ClassModule *m)
 {
-    if (!requireWires(status, wireWord, 1, 1))
-        return nullptr;
-    ClassModule *m =
-        BaseClassModule_ConstructorHidden(&kve_modDelayClass.record, status, wireWord, wires, argc, args, 1);
-    if (m == nullptr)
-        return nullptr;
     auto *s = reinterpret_cast<DelayModule *>(m);
     const GenericWire *in = wire(m, 0);
-    const uint64_t words =
-        uint64_t{channels(in)} * (uint64_t{blockSize(in)} + uint64_t{s->maxDelay} + 2);
-    return kve::delays::allocateRing(m, &s->state, words, s->stateHeap, status) ? m : nullptr;
+    return {&s->state, uint64_t{channels(in)} * (uint64_t{blockSize(in)} + uint64_t{s->maxDelay} + 2), s->stateHeap};
 }
 
 void delayProcess(ClassModule *m)
@@ -71,4 +64,4 @@ void delayProcess(ClassModule *m)
 } // namespace
 
 extern "C" constinit const ClassRecord<5> kve_modDelayClass =
-    makeClass<5>(0xBEEF0800u, {delayConstructor, delayProcess}, kVariables);
+    makeClass<5>(0xBEEF0800u, {withOwnArray<&kve_modDelayClass, 1, 1, ring>, delayProcess}, kVariables);

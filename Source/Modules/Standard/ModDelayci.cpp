@@ -23,15 +23,10 @@ float cubicTap(const float *x, int64_t ring, int64_t at, uint32_t ch, uint32_t c
            c2 * back(x, ring, at, ch, c, k) + c3 * back(x, ring, at, ch, c, k + 1);
 }
 
-ClassModule *delayciConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                                const uint32_t *args)
-{
-    return constructModulated(kve_modDelayciClass.record, status, wireWord, wires, argc, args);
-}
-
 void delayciProcess(ClassModule *m) { processModulated(m, 2.0f, cubicTap); }
 
 } // namespace
 
 extern "C" constinit const ClassRecord<6> kve_modDelayciClass =
-    makeClass<6>(0xBEEF0FD6u, {delayciConstructor, delayciProcess, bypassModulated}, kModulatedVariables);
+    makeClass<6>(0xBEEF0FD6u, {withOwnArray<&kve_modDelayciClass, 2, 1, modulatedRing>, delayciProcess, bypassModulated},
+                 kModulatedVariables);

@@ -13,15 +13,10 @@ float linearTap(const float *x, int64_t ring, int64_t at, uint32_t ch, uint32_t 
     return back(x, ring, at, ch, c, k) * (1.0f - f) + f * back(x, ring, at, ch, c, k + 1);
 }
 
-ClassModule *delayiConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                               const uint32_t *args)
-{
-    return constructModulated(kve_modDelayiClass.record, status, wireWord, wires, argc, args);
-}
-
 void delayiProcess(ClassModule *m) { processModulated(m, 0.0f, linearTap); }
 
 } // namespace
 
 extern "C" constinit const ClassRecord<6> kve_modDelayiClass =
-    makeClass<6>(0xBEEF0FD7u, {delayiConstructor, delayiProcess, bypassModulated}, kModulatedVariables);
+    makeClass<6>(0xBEEF0FD7u, {withOwnArray<&kve_modDelayiClass, 2, 1, modulatedRing>, delayiProcess, bypassModulated},
+                 kModulatedVariables);

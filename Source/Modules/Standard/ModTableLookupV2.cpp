@@ -26,23 +26,17 @@ constexpr std::array<Variable, 7> kVariables = {
     KVE_ARRAY(TableLookupV2Module, table, FloatArray, fixedLength(0)),
 };
 
-ClassModule *lookupV2Constructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                                 const uint32_t *args)
+OwnArray table(ClassModule *m)
 {
-    if (!requireWires(status, wireWord, 1, 1))
-        return nullptr;
-    ClassModule *m =
-        BaseClassModule_ConstructorHidden(&kve_modTableLookupV2Class.record, status, wireWord, wires, argc, args, 1);
-    if (m == nullptr)
-        return nullptr;
     auto *s = reinterpret_cast<TableLookupV2Module *>(m);
-    return allocateRing(m, &s->table, s->tableSize, s->tableHeap, status) ? m : nullptr;
+    return {&s->table, s->tableSize, s->tableHeap};
 }
 
 } // namespace
 
 extern "C" constinit const ClassRecord<7> kve_modTableLookupV2Class =
     makeClass<7>(0xBEEF08DDu,
-                 {lookupV2Constructor, oneToOne<lookupBody<TableLookupV2Module>>, IOMatchUpModule_Bypass,
+                 {withOwnArray<&kve_modTableLookupV2Class, 1, 1, table>, oneToOne<lookupBody<TableLookupV2Module>>,
+                  IOMatchUpModule_Bypass,
                   lookupSet<TableLookupV2Module>},
                  kVariables);
