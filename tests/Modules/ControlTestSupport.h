@@ -30,8 +30,9 @@ inline int32_t probeGet(ClassModule *, uint32_t)
     return 7;
 }
 constexpr uint32_t kProbeId = 0xBEEF7F01u;
-inline constexpr kve::kit::ClassRecord<1> kProbeClass = kve::kit::makeClass<1>(
-    kProbeId, {.set = probeSet, .get = probeGet}, std::array<kve::kit::Variable, 1>{KVE_VARIABLE(ProbeModule, value, UInt)});
+inline constexpr std::array<kve::kit::Variable, 1> kProbeVariables = {KVE_VARIABLE(ProbeModule, value, UInt)};
+inline constexpr kve::kit::ClassRecord<1> kProbeClass =
+    kve::kit::makeClass<1>(kProbeId, {.set = probeSet, .get = probeGet}, kProbeVariables);
 
 inline const ModClassDescriptor *const kControlTable[] = {
     &kve_modParamSetClass.record,      &kve_modParamGetClass.record,     &kve_modBlockCounterClass.record,

@@ -52,4 +52,11 @@ ClassModule *bridge(int32_t *status, uint32_t wireWord, GenericWire **wires, uin
     return constructBridge(Record->record, Inputs, Outputs, status, wireWord, wires, argc, args);
 }
 
+// A class that owns private arrays (the kit allocates them, with their capacities) on a fixed wiring.
+template <const auto *Record, const auto *Variables, uint32_t Inputs, uint32_t Outputs>
+ClassModule *withArrays(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc, const uint32_t *args)
+{
+    return kit::construct(*Record, *Variables, Inputs, Outputs, status, wireWord, wires, argc, args);
+}
+
 } // namespace kve::control

@@ -18,9 +18,6 @@ constexpr std::array<Variable, 2> kVariables = {
     KVE_ARRAY_IN(ApplyPresetModule, presetBlock, IntArray, fixedLength(14), 0x231u), // 56 bytes
 };
 
-ClassModule *applyPresetConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                                    const uint32_t *args);
-
 void applyPresetProcess(ClassModule *m)
 {
     auto *s = reinterpret_cast<ApplyPresetModule *>(m);
@@ -40,13 +37,6 @@ int32_t applyPresetSet(ClassModule *, uint32_t) { return 0; }
 } // namespace
 
 extern "C" constinit const ClassRecord<2> kve_modApplyPresetClass = makeClass<2>(
-    0xBEEF0FD1u, {.constructor = applyPresetConstructor, .process = applyPresetProcess, .set = applyPresetSet},
+    0xBEEF0FD1u, {.constructor = kve::control::withArrays<&kve_modApplyPresetClass, &kVariables, 1, 0>,
+                  .process = applyPresetProcess, .set = applyPresetSet},
     kVariables);
-
-namespace {
-ClassModule *applyPresetConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                                    const uint32_t *args)
-{
-    return construct(kve_modApplyPresetClass, kVariables, 1, 0, status, wireWord, wires, argc, args);
-}
-} // namespace

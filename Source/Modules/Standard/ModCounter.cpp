@@ -38,5 +38,7 @@ void counterProcess(ClassModule *m)
 
 extern "C" constinit const ClassRecord<5> kve_modCounterClass = makeClass<5>(
     0xBEEF085Cu,
-    {.constructor = kve::shapes::wired<&kve_modCounterClass, 1, 1>, .process = counterProcess, .bypass = counterProcess},
+    {.constructor = kve::shapes::wired<&kve_modCounterClass, 1, 1>,
+     .process = counterProcess,
+     .bypass = counterProcess},
     kVariables);

@@ -30,9 +30,6 @@ constexpr std::array<Variable, 5> kVariables = {
     KVE_ARRAY_IN(DebounceModule, held, IntArray, perWordOfWire(0), kHeaps),
 };
 
-ClassModule *debounceConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                                 const uint32_t *args);
-
 // Blocks to hold after a change: the wait time in blocks of wire 0, rounded up, less the block that passes the
 // change. A wait that is negative, not a number or not finite holds nothing; a wait beyond the counter's range
 // holds for the longest count.
@@ -79,12 +76,6 @@ void debounceProcess(ClassModule *m)
 } // namespace
 
 extern "C" constinit const ClassRecord<5> kve_modDebounceClass = makeClass<5>(
-    0xBEEF0821u, {.constructor = debounceConstructor, .process = debounceProcess, .set = debounceSet}, kVariables);
-
-namespace {
-ClassModule *debounceConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                                 const uint32_t *args)
-{
-    return construct(kve_modDebounceClass, kVariables, 1, 1, status, wireWord, wires, argc, args);
-}
-} // namespace
+    0xBEEF0821u, {.constructor = kve::control::withArrays<&kve_modDebounceClass, &kVariables, 1, 1>,
+                  .process = debounceProcess, .set = debounceSet},
+    kVariables);

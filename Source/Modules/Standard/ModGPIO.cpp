@@ -24,22 +24,13 @@ constexpr std::array<Variable, 5> kVariables = {
     KVE_ARRAY_IN(GPIOModule, arrayB, IntArray, perArgument(0), 0x231u),
 };
 
-ClassModule *gpioConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                             const uint32_t *args);
-
 void gpioProcess(ClassModule *) {}
 
 int32_t gpioSet(ClassModule *, uint32_t) { return 0; }
 
 } // namespace
 
-extern "C" constinit const ClassRecord<5> kve_modGPIOClass =
-    makeClass<5>(0xBEEF085Du, {.constructor = gpioConstructor, .process = gpioProcess, .set = gpioSet}, kVariables);
-
-namespace {
-ClassModule *gpioConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                             const uint32_t *args)
-{
-    return construct(kve_modGPIOClass, kVariables, 0, 0, status, wireWord, wires, argc, args);
-}
-} // namespace
+extern "C" constinit const ClassRecord<5> kve_modGPIOClass = makeClass<5>(
+    0xBEEF085Du, {.constructor = kve::control::withArrays<&kve_modGPIOClass, &kVariables, 0, 0>,
+                  .process = gpioProcess, .set = gpioSet},
+    kVariables);
