@@ -3,6 +3,7 @@
 
 #include "Modules/ModuleKit.h"
 #include "Modules/Standard/Arithmetic.h"
+#include "Modules/Standard/Control.h"
 #include "Modules/Standard/Delays.h"
 #include "Modules/Standard/Dynamics.h"
 #include "Modules/Standard/Faders.h"
