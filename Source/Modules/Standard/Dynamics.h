@@ -262,13 +262,14 @@ inline int32_t gainSamples(const ClassModule *m)
     return static_cast<int32_t>(std::min(kit::blockSize(in), static_cast<uint32_t>(shapes::held({in, out}))));
 }
 
-// Bypass of the gain computers: unity gain over the whole output wire.
-template <class Sample, Sample Unity> void unityGain(ClassModule *m)
+// Bypass of the gain computers: unity gain over the whole output wire (1, or full scale, as an integer so every
+// compiler takes it as a template argument).
+template <class Sample, int32_t Unity> void unityGain(ClassModule *m)
 {
     GenericWire *out = kit::wire(m, shapes::inputs(m));
     const auto n = static_cast<int32_t>(kit::wireWords(out));
     if constexpr (std::is_same_v<Sample, float>)
-        kve_vecFill(static_cast<float *>(out->buffer), 1, Unity, n);
+        kve_vecFill(static_cast<float *>(out->buffer), 1, static_cast<float>(Unity), n);
     else
         kve_vecFillFract32(static_cast<Fract32 *>(out->buffer), 1, Unity, n);
 }

@@ -102,4 +102,4 @@ int32_t agcCoreSet(ClassModule *m, uint32_t)
 } // namespace
 
 extern "C" constinit const ClassRecord<17> kve_modAGCCoreClass = makeClass<17>(
-    0xBEEF0802u, {agcCoreConstructor, agcCoreProcess, unityGain<float, 1.0f>, agcCoreSet}, kVariables);
+    0xBEEF0802u, {agcCoreConstructor, agcCoreProcess, unityGain<float, 1>, agcCoreSet}, kVariables);

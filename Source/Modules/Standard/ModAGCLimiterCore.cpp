@@ -63,5 +63,5 @@ int32_t agcLimiterCoreSet(ClassModule *m, uint32_t)
 } // namespace
 
 extern "C" constinit const ClassRecord<12> kve_modAGCLimiterCoreClass = makeClass<12>(
-    0xBEEF0804u, {agcLimiterCoreConstructor, agcLimiterCoreProcess, unityGain<float, 1.0f>, agcLimiterCoreSet},
+    0xBEEF0804u, {agcLimiterCoreConstructor, agcLimiterCoreProcess, unityGain<float, 1>, agcLimiterCoreSet},
     kVariables);

@@ -86,5 +86,5 @@ int32_t agcNoiseGateCoreSet(ClassModule *m, uint32_t)
 
 extern "C" constinit const ClassRecord<15> kve_modAGCNoiseGateCoreClass = makeClass<15>(
     0xBEEF0803u,
-    {agcNoiseGateCoreConstructor, agcNoiseGateCoreProcess, unityGain<float, 1.0f>, agcNoiseGateCoreSet},
+    {agcNoiseGateCoreConstructor, agcNoiseGateCoreProcess, unityGain<float, 1>, agcNoiseGateCoreSet},
     kVariables);
