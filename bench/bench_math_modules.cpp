@@ -18,6 +18,10 @@
 
 namespace {
 
+using kvebench::finish;
+using kvebench::Layout;
+using kvebench::run;
+using kvebench::spread;
 using kvepackets::bits;
 
 constexpr uint32_t kChannels = 2;
@@ -37,24 +41,6 @@ constexpr uint32_t kUndb10Fract32 = 0xBEEF08D4u;
 constexpr float kGain = 0.5f;
 constexpr float kOffset = 0.1f;
 constexpr uint32_t kLessThan = 2;
-
-// A layout under test: its stream, the wires bound to the pins, every wire's id (for the bare work) and the number
-// of modules it runs per pump.
-struct Layout {
-    kvepackets::LayoutStream stream;
-    std::vector<uint32_t> wires;
-    uint32_t input = 0, output = 0;
-    uint32_t modules = 0;
-};
-
-void finish(Layout &l, const std::vector<uint32_t> &modules)
-{
-    const uint32_t layout = l.stream.layout(static_cast<uint32_t>(modules.size()));
-    l.stream.place(layout, 0, modules);
-    l.stream.bind(l.input, kvepackets::inputPin(0)).bind(l.output, kvepackets::outputPin(0));
-    l.stream.start();
-    l.modules = static_cast<uint32_t>(modules.size());
-}
 
 // Twenty groups of five: x -> Abs -> b -> ScaleOffset -> c; Adder(c, x) -> the next group's x; TypeConversion of
 // that sum to Fract32; LogicCompare(c, sum). Wires of group g: x, b, c, q (Fract32), flags; the last x is the output.
@@ -135,68 +121,6 @@ Layout fanOut(uint32_t classId, uint32_t inputs, uint32_t block)
 
 // The bare work of one module of a fan-out: reads the input wire(s), writes one output.
 using Bare = std::function<void(void *const *inputs, void *out, int32_t n)>;
-
-// Pumps the layout and runs `bare` (the whole layout's worth of bare work) in the same iteration. `in` fills the
-// pinned input; `second` fills the second input wire when there is one.
-void run(benchmark::State &state, Layout &l, uint32_t block, const std::function<void(_Sample *, uint32_t)> &in,
-         const std::function<void(const std::vector<void *> &, int32_t)> &bare,
-         const std::function<void(void *, uint32_t)> &second = {})
-{
-    const uint32_t words = block * kChannels;
-    kvehost::Library lib = kvehost::makeLibrary();
-    if (lib->CreateEx("bench", 0.0f, 0.0f, 0, block, 0, kChannels, kChannels) != 0 ||
-        kvehost::sendStream(*lib, l.stream.words()) != 0) {
-        state.SkipWithError("the layout cannot be built (are its classes installed?)");
-        return;
-    }
-    lib->SetLayoutAddresses(l.input, l.output, 0);
-    const std::vector<void *> buffers = kvebench::wireBuffers(l.wires);
-    if (buffers.size() != l.wires.size()) {
-        state.SkipWithError("the layout's wires cannot be found");
-        return;
-    }
-    std::vector<_Sample> input(words), output(words);
-    in(input.data(), words);
-    if (second)
-        second(buffers[1], words);
-
-    bool failed = false;
-    const auto pump = [&] {
-        failed |= lib->PumpAudio(input.data(), output.data(), words, words) != 0;
-        benchmark::ClobberMemory();
-    };
-    const auto bareRun = [&] {
-        bare(buffers, static_cast<int32_t>(words));
-        benchmark::ClobberMemory();
-    };
-    for (int k = 0; k < 32; ++k)
-        pump();
-
-    double pumped = 0.0, kernels = 0.0;
-    for (auto _ : state) {
-        kernels += kvebench::seconds(bareRun);
-        const double t = kvebench::seconds(pump);
-        pumped += t;
-        state.SetIterationTime(t);
-    }
-    if (failed) {
-        state.SkipWithError("the pump failed");
-        return;
-    }
-    const double n = static_cast<double>(state.iterations());
-    const double perModuleSample = 1e9 / (n * l.modules * block);
-    state.SetItemsProcessed(static_cast<int64_t>(n * l.modules * block));
-    state.counters["pump_ns_per_module_sample"] = pumped * perModuleSample;
-    state.counters["bare_ns_per_module_sample"] = kernels * perModuleSample;
-    state.counters["pump_over_bare"] = kernels > 0.0 ? pumped / kernels : 0.0;
-}
-
-// Floats spread over -range..range.
-void spread(_Sample *s, uint32_t n, float range)
-{
-    for (uint32_t i = 0; i < n; ++i)
-        s[i].f = range * (static_cast<float>(i % 29) / 14.0f - 1.0f);
-}
 
 // Fixed-point words with 23 fractional bits, of float values spread over lo..hi.
 void spreadQ23(_Sample *s, uint32_t n, float lo, float hi)

@@ -153,8 +153,42 @@ uint32_t wiresOf(uint32_t wireWord)
     return KVE_PACKED_INPUTS(wireWord) + KVE_PACKED_OUTPUTS(wireWord) + KVE_PACKED_SCRATCH(wireWord);
 }
 
-// For each installed class: four stereo wires, the class built on the first wiring it takes with every construction
-// argument 0, a layout holding it, a start and one pumped block. Classes that take none of the wirings are left out.
+// Values given to every construction argument, in order: 0 first; then the default heap list, for classes with a
+// heap-list argument (0 names no heap and such a class cannot be built with it). Sizes and floats read from that
+// word stay small.
+constexpr uint32_t kArgumentFills[] = {0, KVE_HEAPS_DEFAULT};
+
+// The seed of one class built on one wiring with every construction argument `fill`: four stereo wires, the class,
+// a layout holding it, a start and one pumped block. Empty when the class refuses that wiring or those arguments.
+std::vector<uint32_t> classSeed(KVEInstance *e, const ModClassDescriptor *c, uint32_t wireWord, uint32_t fill)
+{
+    const std::vector<uint32_t> args(kve_ClassPublicCount(c), fill);
+    kve_fwDestroy(e);
+    int32_t status = KVE_OK;
+    GenericWire *w[kWires];
+    for (GenericWire *&wire : w)
+        wire = ClassWire_Constructor(e, &status, bits(48000.0f), kvepackets::wireInfo1(2), 32, 0);
+    ClassModule *m = ClassModule_Constructor3(e, c->classId, &status, wireWord, w, static_cast<uint32_t>(args.size()),
+                                              args.data());
+    if (m == nullptr || status != KVE_OK)
+        return {};
+    const uint32_t inner = e->lastObject->objectId - m->objectId;
+    LayoutStream s;
+    s.lookupTable(16);
+    std::vector<uint32_t> ids;
+    for (uint32_t i = 0; i < kWires; ++i)
+        ids.push_back(s.wire(2, 32));
+    const std::vector<uint32_t> wired(ids.begin(), ids.begin() + wiresOf(wireWord));
+    const uint32_t module = s.module(c->classId, wireWord, wired, args, inner);
+    const uint32_t layout = s.layout(1);
+    s.place(layout, 0, {module});
+    s.start();
+    s.add(58, pumpPacket(ids[0], ids[KVE_PACKED_INPUTS(wireWord)]));
+    return s.words();
+}
+
+// For each installed class, the seed of the first argument fill and wiring it takes. Classes that take none are
+// left out.
 std::vector<Seed> classSeeds()
 {
     kvefuzz::FuzzEngine trial;
@@ -162,33 +196,15 @@ std::vector<Seed> classSeeds()
     std::vector<Seed> seeds;
     for (uint32_t k = 0; k < g_module_descriptor_count; ++k) {
         const ModClassDescriptor *c = g_module_descriptor_table[k];
-        const std::vector<uint32_t> args(kve_ClassPublicCount(c), 0);
-        for (uint32_t wireWord : kWirings) {
-            kve_fwDestroy(e);
-            int32_t status = KVE_OK;
-            GenericWire *w[kWires];
-            for (GenericWire *&wire : w)
-                wire = ClassWire_Constructor(e, &status, bits(48000.0f), kvepackets::wireInfo1(2), 32, 0);
-            ClassModule *m = ClassModule_Constructor3(e, c->classId, &status, wireWord, w,
-                                                      static_cast<uint32_t>(args.size()), args.data());
-            if (m == nullptr || status != KVE_OK)
-                continue;
-            const uint32_t inner = e->lastObject->objectId - m->objectId;
-            LayoutStream s;
-            s.lookupTable(16);
-            std::vector<uint32_t> ids;
-            for (uint32_t i = 0; i < kWires; ++i)
-                ids.push_back(s.wire(2, 32));
-            const std::vector<uint32_t> wired(ids.begin(), ids.begin() + wiresOf(wireWord));
-            const uint32_t module = s.module(c->classId, wireWord, wired, args, inner);
-            const uint32_t layout = s.layout(1);
-            s.place(layout, 0, {module});
-            s.start();
-            s.add(58, pumpPacket(ids[0], ids[KVE_PACKED_INPUTS(wireWord)]));
+        std::vector<uint32_t> words;
+        for (uint32_t fill : kArgumentFills)
+            for (uint32_t wireWord : kWirings)
+                if (words.empty())
+                    words = classSeed(e, c, wireWord, fill);
+        if (!words.empty()) {
             char name[32];
             std::snprintf(name, sizeof name, "class-%08x", c->classId);
-            seeds.push_back({name, s.words()});
-            break;
+            seeds.push_back({name, words});
         }
     }
     kve_fwDestroy(e);

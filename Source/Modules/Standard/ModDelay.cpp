@@ -45,19 +45,23 @@ void delayProcess(ClassModule *m)
     const uint32_t block = blockSize(in);
     if (ch == 0 || block == 0)
         return;
-    // The longest delay the ring built for this wire holds, and the ring for the delay the host asks for.
-    const uint32_t frames = capacity(m, 0) / ch;
-    const uint32_t built = frames >= block + 2 ? frames - block - 2 : 0;
-    const uint32_t maxDelay = std::min(s->maxDelay, built);
+    // The ring for the delay the host asks for, held to the longest the ring built for this wire holds. Divisions
+    // happen only when a host wrote a size or index past what was built: per block they would cost as much as the
+    // copies of a short block.
+    uint32_t maxDelay = s->maxDelay;
+    if (uint64_t{ch} * (uint64_t{block} + maxDelay + 2) > capacity(m, 0)) {
+        const uint32_t frames = capacity(m, 0) / ch;
+        maxDelay = frames >= block + 2 ? frames - block - 2 : 0;
+    }
     const uint32_t delay = std::min(s->currentDelay, maxDelay);
-    const auto ring = static_cast<int32_t>(ch * (block + maxDelay + 1));
+    const uint32_t ring = ch * (block + maxDelay + 1);
     const auto n = static_cast<int32_t>(ch * block);
-    auto write = static_cast<int32_t>(s->stateIndex % static_cast<uint32_t>(ring));
+    auto write = static_cast<int32_t>(s->stateIndex < ring ? s->stateIndex : s->stateIndex % ring);
     int32_t read = write - static_cast<int32_t>(ch * delay);
     if (read < 0)
-        read += ring;
-    kve_vecCircWrite(s->state, ring, &write, 1, words(in), 1, n);
-    kve_vecCircRead(s->state, ring, &read, 1, words(out), 1, std::min(n, held({out})));
+        read += static_cast<int32_t>(ring);
+    kve_vecCircWrite(s->state, static_cast<int32_t>(ring), &write, 1, words(in), 1, n);
+    kve_vecCircRead(s->state, static_cast<int32_t>(ring), &read, 1, words(out), 1, std::min(n, held({out})));
     s->stateIndex = static_cast<uint32_t>(write);
 }
 
