@@ -26,7 +26,7 @@ ClassModule *constructWithOwnArray(const ModClassDescriptor &record, uint32_t in
             *status = KVE_E_HEAPS_FULL;
         return nullptr;
     }
-    *own.array = static_cast<float *>(p);
+    std::memcpy(own.array, &p, sizeof p);
     kve_fwModuleHiddenWords(m)[0] = static_cast<uint32_t>(own.words);
     return m;
 }

@@ -20,10 +20,10 @@ extern const kve::kit::ClassRecord<5> kve_modTwoPieceInterpClass;
 
 namespace kve::delays {
 
-// The one private array of a delay ring or table the class sizes itself: where it goes, its length in floats and
-// the heap list it comes from.
+// The one private array of a ring or table the class sizes itself: the private pointer it goes to (of any 32-bit
+// sample type), its length in 32-bit words and the heap list it comes from.
 struct OwnArray {
-    float **array;
+    void *array;
     uint64_t words;
     uint32_t heaps;
 };

@@ -11,6 +11,7 @@
 #include "Modules/Standard/Math.h"
 #include "Modules/Standard/MathFract32.h"
 #include "Modules/Standard/Filters.h"
+#include "Modules/Standard/Generators.h"
 #include "Modules/Standard/FiltersFract32.h"
 #include "Modules/Standard/Mixers.h"
 #include "Modules/Standard/Mutes.h"
