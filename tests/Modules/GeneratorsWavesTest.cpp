@@ -129,12 +129,15 @@ TEST_F(FunctionGen, WaveformsFollowTheirClosedForms)
         {0, -30.0f, [](double t, double p) { return std::sin(2 * kPi * t + p); }, 0},
         // Square: the sign of the sine; its edges are checked away from them below.
         {1, 45.0f, [](double t, double p) { return std::sin(2 * kPi * t + p) >= 0 ? 1.0 : -1.0; }, 0},
-        // Triangle: |x| - 1 for x running 4 per cycle over -2..2, moved by phase / pi.
-        {2, 0.0f, [](double t, double p) { return std::fabs(std::remainder(4 * t + p / kPi, 4.0)) - 1; }, 0},
-        {2, 90.0f, [](double t, double p) { return std::fabs(std::remainder(4 * t + p / kPi, 4.0)) - 1; }, 0},
-        // Sawtooth: x running 2 per cycle over -1..1, moved by phase / (2 pi).
-        {3, 0.0f, [](double t, double p) { return std::remainder(2 * t + p / (2 * kPi), 2.0); }, 2 * a},
-        {3, 120.0f, [](double t, double p) { return std::remainder(2 * t + p / (2 * kPi), 2.0); }, 2 * a},
+        // Triangle: |x| - 1 for x running 4 per cycle over -2..2; the offset moves it by the same part of a cycle
+        // as the sine (a quarter cycle for 90 degrees).
+        {2, 0.0f, [](double t, double p) { return std::fabs(std::remainder(4 * (t + p / (2 * kPi)), 4.0)) - 1; }, 0},
+        {2, 90.0f, [](double t, double p) { return std::fabs(std::remainder(4 * (t + p / (2 * kPi)), 4.0)) - 1; }, 0},
+        {2, 360.0f, [](double t, double) { return std::fabs(std::remainder(4 * t, 4.0)) - 1; }, 0},
+        // Sawtooth: x running 2 per cycle over -1..1, moved likewise.
+        {3, 0.0f, [](double t, double p) { return std::remainder(2 * (t + p / (2 * kPi)), 2.0); }, 2 * a},
+        {3, 120.0f, [](double t, double p) { return std::remainder(2 * (t + p / (2 * kPi)), 2.0); }, 2 * a},
+        {3, 360.0f, [](double t, double) { return std::remainder(2 * t, 2.0); }, 2 * a},
     };
     for (const Case &c : cases) {
         ClassModule *m = functionGen(c.waveform, static_cast<float>(f), static_cast<float>(a), c.phaseDeg);

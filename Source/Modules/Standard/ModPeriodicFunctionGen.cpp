@@ -48,9 +48,14 @@ enum Waveform : int32_t { kSine, kSquare, kTriangle, kSawtooth, kImpulseTrain };
 
 constexpr float kTwoPi = 6.2831855f;
 constexpr float kRadiansPerDegree = 0.017453294f;
-// The phase offset in the triangle's and the sawtooth's phase units.
-constexpr float kTriangleOffsetPerRadian = 0.31830987f;
-constexpr float kSawOffsetPerRadian = 0.15915494f;
+// The phase offset in the triangle's and the sawtooth's phase units, which run 4 and 2 per cycle: an offset moves
+// every waveform by the same part of a cycle (2 pi radians is one whole cycle).
+constexpr float kTriangleOffsetPerRadian = 0.63661977f;
+constexpr float kSawOffsetPerRadian = 0.31830987f;
+
+// A triangle or sawtooth phase with an offset added, brought back into the one period around zero that the wave
+// kernels take (they correct a phase by one period per sample only).
+float inPeriod(float phase, float period) { return std::remainder(phase, period); }
 
 void periodicFunctionGenProcess(ClassModule *m)
 {
@@ -71,14 +76,14 @@ void periodicFunctionGenProcess(ClassModule *m)
         break;
     case kTriangle: {
         const float offset = s->phaseRad * kTriangleOffsetPerRadian;
-        s->trianglePhase += offset;
-        kve_vecTriangleWaveGen(y, &s->trianglePhase, n, s->triangleInc);
-        s->trianglePhase -= offset;
+        float phase = inPeriod(s->trianglePhase + offset, 4.0f);
+        kve_vecTriangleWaveGen(y, &phase, n, s->triangleInc);
+        s->trianglePhase = inPeriod(phase - offset, 4.0f);
         break;
     }
     case kSawtooth: {
         const float offset = s->phaseRad * kSawOffsetPerRadian;
-        s->sawPhase = kve_vecSawTooth(y, n, s->sawPhase + offset, s->sawInc) - offset;
+        s->sawPhase = inPeriod(kve_vecSawTooth(y, n, inPeriod(s->sawPhase + offset, 2.0f), s->sawInc) - offset, 2.0f);
         break;
     }
     case kImpulseTrain:
