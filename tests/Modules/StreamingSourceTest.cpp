@@ -111,12 +111,9 @@ TEST_F(StreamingSource, SilentForAnIdThatNamesNoStream)
     EXPECT_EQ(var(source_, 0), 0u);
 }
 
-// The source follows whichever stream the id names now, a file or a fixed-message stream, and a stream built after
-// the id first arrived.
+// The source follows whichever stream the id names now, a file or a fixed-message stream.
 TEST_F(StreamingSource, FollowsTheStreamItsWireNames)
 {
-    bits(idWire_)[0] = 30; // no object has this id yet
-    pump(source_);
     ClassModule *file = playingStream(kFileStreaming, 0, 200, 1000);
     ClassModule *fixed = playingStream(kMatlabStreaming, 0, 200, 2000);
     for (const auto &[m, first] : {std::pair{file, 1000u}, std::pair{fixed, 2000u}, std::pair{file, 1064u}}) {
@@ -126,6 +123,18 @@ TEST_F(StreamingSource, FollowsTheStreamItsWireNames)
         for (uint32_t i = 0; i < kWords; ++i)
             ASSERT_EQ(bits(out_)[i], first + i) << "word " << i;
     }
+}
+
+// A layout that gives the stream's id as the source's construction argument is played all the same.
+TEST_F(StreamingSource, IdGivenAtConstructionIsStillLookedUp)
+{
+    ClassModule *m = playingStream(kFileStreaming, 0, 100, 1000);
+    ClassModule *player = engine_.module(kRawStreamingSource, 0x101, {idWire_, out_}, {0, m->objectId});
+    ASSERT_NE(player, nullptr);
+    pump(m);
+    pump(player);
+    for (uint32_t i = 0; i < kWords; ++i)
+        ASSERT_EQ(bits(out_)[i], 1000 + i) << "word " << i;
 }
 
 // The pointer the source follows is its own: a host can neither aim it nor write over it.

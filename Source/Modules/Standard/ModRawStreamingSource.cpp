@@ -25,10 +25,15 @@ constexpr std::array<Variable, 3> kVariables = {
     KVE_VARIABLE(RawStreamingSourceModule, source, Pointer),
 };
 
+// `sourceId` is the id `source` was found for: none yet, whatever id the layout gave, so that the first id to
+// arrive on the wire is looked up.
 ClassModule *rawStreamingSourceConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
                                            const uint32_t *args)
 {
-    return construct(kve_modRawStreamingSourceClass, kVariables, 1, 1, status, wireWord, wires, argc, args);
+    ClassModule *m = construct(kve_modRawStreamingSourceClass, kVariables, 1, 1, status, wireWord, wires, argc, args);
+    if (m != nullptr)
+        reinterpret_cast<RawStreamingSourceModule *>(m)->sourceId = 0;
+    return m;
 }
 
 // The streaming module of this id, or null. Any id may arrive on the wire: only a live module built by one of the
@@ -55,9 +60,9 @@ void rawStreamingSourceProcess(ClassModule *m)
     GenericWire *out = wire(m, inputs(m));
     const int32_t n = held({out});
     float *y = words(out);
-    // A new id is looked up once; an id not found yet is looked up again, as its module may be built later.
+    // A new id is looked up once, not every block.
     const uint32_t id = kve::control::firstWord(wire(m, 0));
-    if (id != s->sourceId || s->source == nullptr) {
+    if (id != s->sourceId) {
         s->sourceId = id;
         s->source = streamingModule(id);
     }
