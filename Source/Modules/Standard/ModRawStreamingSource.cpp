@@ -25,8 +25,8 @@ constexpr std::array<Variable, 3> kVariables = {
     KVE_VARIABLE(RawStreamingSourceModule, source, Pointer),
 };
 
-// `sourceId` is the id `source` was found for: none yet, whatever id the layout gave, so that the first id to
-// arrive on the wire is looked up.
+// `sourceId` says which id `source` was found for. It starts at none, whatever id the layout gave, so that the
+// first id to arrive on the wire is looked up.
 ClassModule *rawStreamingSourceConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
                                            const uint32_t *args)
 {
