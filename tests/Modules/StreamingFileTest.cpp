@@ -219,18 +219,42 @@ TEST_F(FileStreaming, HostWrittenSizesAndIndicesStayInsideWhatWasBuilt)
     EXPECT_EQ(array(m, CircBuffer)[8], 0xA5A5A5A5u) << "the spare word past the ring";
 }
 
-TEST_F(FileStreaming, RefusesShortWiringAndRingsTooLargeForTheHeaps)
+TEST_F(FileStreaming, RefusesRingsTooLargeForTheHeaps)
 {
     GenericWire *w = wire(1, 1);
     int32_t status = KVE_OK;
-    EXPECT_EQ(engine_.module(kFileStreaming, 0x1, {w}, {8, 8, 0, 0, 0, 0, 1, 0, 4, 0, 0, 0, 0}, &status), nullptr);
-    EXPECT_EQ(status, KVE_E_ARG_COUNT);
-    status = KVE_OK;
     EXPECT_EQ(stream(kFileStreaming, {.bufferSize = 1u << 24}, w, &status), nullptr);
     EXPECT_NE(status, KVE_OK);
     status = KVE_OK;
     EXPECT_EQ(stream(kFileStreaming, {.msgLength = 0xFFFFFFFFu}, w, &status), nullptr);
     EXPECT_NE(status, KVE_OK);
+}
+
+// Every class refuses wiring with fewer wires than its Process reads, and builds nothing.
+TEST_F(StreamingTable, EveryClassRefusesShortWiring)
+{
+    const std::vector<uint32_t> streamArgs = {8, 8, 0, 0, 0, 0, 1, 0, 4, 0, 0, 0, 0};
+    struct Case {
+        uint32_t classId;
+        uint32_t wireWord;
+        std::vector<uint32_t> args;
+    };
+    const Case cases[] = {
+        {kFileStreaming, 0x1, streamArgs},       {kMatlabStreaming, 0x0, streamArgs},
+        {kRawStreamingSource, 0x1, {0, 0}},      {kRawStreamingSource, 0x100, {0, 0}},
+        {kProbe, 0x1, {0}},                      {kProbe, 0x100, {0}},
+    };
+    GenericWire *w = wire(2, 8);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.classId << " wired " << c.wireWord);
+        KVEObject *last = engine_->lastObject;
+        int32_t status = KVE_OK;
+        EXPECT_EQ(ClassModule_Constructor3(engine_.get(), c.classId, &status, c.wireWord, &w,
+                                           static_cast<uint32_t>(c.args.size()), c.args.data()),
+                  nullptr);
+        EXPECT_EQ(status, KVE_E_ARG_COUNT);
+        EXPECT_EQ(engine_->lastObject, last);
+    }
 }
 
 } // namespace
