@@ -236,6 +236,14 @@ extern const ModClassDescriptor WireClass_Descriptor;
 extern const ModClassDescriptor *const g_module_descriptor_table[];
 extern const uint32_t g_module_descriptor_count;
 
+/* The standard module pack's schema block: its name and how many classes the class table holds. Read-only and the
+ * library's own; hosts may read it, nothing in the library calls it. */
+typedef struct KVEPackSchema {
+    char name[16];
+    uint32_t classCount;
+} KVEPackSchema;
+const KVEPackSchema *MODULE_PREFIXGetSchema(void);
+
 /* ---- Instance, heaps and object ids ---- */
 void kve_fwInitTargetInfo(KVEInstance *instance, uint32_t coreId, const char *name, uint32_t number7,
                           uint32_t flag20, uint32_t flag10, uint32_t inputPins, uint32_t outputPins,
