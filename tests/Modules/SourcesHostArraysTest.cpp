@@ -1,5 +1,6 @@
 // The host-fed sources and sinks: a host's channel-major array goes out on an interleaved wire and comes back, a
 // complex wire as real and imaginary pairs, from the heap the host arrays live in, within what was built.
+#include <algorithm>
 #include <cstring>
 
 #include "SourcesTestSupport.h"
@@ -117,23 +118,29 @@ TEST_F(SourcesTable, HostArraysStartSilentInTheirHeaps)
 }
 
 // A wire wider than the array built for it (the module moved onto another wire) is served only for the channels the
-// array holds whole: a source leaves the rest silent, a sink never writes past its array.
+// array holds whole: a source leaves the rest silent and reads nothing past its array, a sink writes nothing past
+// its array. The arrays stand next to each other in the heap: sink, source, then a second sink holding a sentinel.
 TEST_F(SourcesTable, WireWiderThanTheArrayMovesOnlyWholeChannels)
 {
-    ClassModule *source = build(kSource, 0x100, {wire(1, 4)});
-    ClassModule *sink = build(kSink, 0x1, {wire(1, 4)});
-    ASSERT_NE(source, nullptr);
-    ASSERT_NE(sink, nullptr);
+    GenericWire *narrow = wire(1, 4);
     GenericWire *wide = wire(3, 4);
+    ClassModule *sink = build(kSink, 0x1, {narrow});
+    ClassModule *source = build(kSource, 0x100, {narrow});
+    ClassModule *next = build(kSink, 0x1, {narrow});
+    ASSERT_NE(sink, nullptr);
+    ASSERT_NE(source, nullptr);
+    ASSERT_NE(next, nullptr);
+    std::memcpy(array(source, 0), kChannelMajor.data(), 4 * 4);
+    std::fill(array(next, 1), array(next, 1) + 4, 0xAAAAu);
     source->wires[0] = wide;
     sink->wires[0] = wide;
-    std::memcpy(array(source, 0), kChannelMajor.data(), 4 * 4);
     fill(wide, Words(12, 0xDEAD));
     pump(source);
     EXPECT_EQ(words(wide), (Words{1, 0, 0, 2, 0, 0, 3, 0, 0, 4, 0, 0}));
     fill(wide, {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2});
     pump(sink);
     EXPECT_EQ(Words(array(sink, 1), array(sink, 1) + 4), (Words{9, 6, 3, 0}));
+    EXPECT_EQ(Words(array(source, 0), array(source, 0) + 4), (Words{1, 2, 3, 4}));
 }
 
 // A source has no audio input and a controlled source needs its control wire: other wirings are refused with -4
