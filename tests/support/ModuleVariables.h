@@ -1,5 +1,4 @@
-// A module's variables as tests reach them: variable k by its record's offset, and the array a private variable
-// points to.
+// A module's variables as its class record places them, for tests that read or write them directly.
 #pragma once
 
 #include <cstdint>
@@ -9,13 +8,14 @@
 
 namespace kvetest {
 
-template <typename T> T &variable(ClassModule *m, uint32_t k)
+// Variable k of a module, as its class record places it.
+template <class T> T &variable(ClassModule *m, uint32_t k)
 {
-    const uint32_t offset = kve_ClassVariableOffsets(m->classRecord)[k];
-    return *reinterpret_cast<T *>(reinterpret_cast<char *>(m) + offset);
+    return *reinterpret_cast<T *>(reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k]);
 }
 
-template <typename T> T *privateArray(ClassModule *m, uint32_t k)
+// The array private variable k points at.
+template <class T> T *privateArray(ClassModule *m, uint32_t k)
 {
     T *p;
     std::memcpy(&p, reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k], sizeof p);

@@ -18,6 +18,7 @@
 #include "Modules/Standard/Routers.h"
 #include "Modules/Standard/Scalers.h"
 #include "Modules/Standard/ScalersFract32.h"
+#include "Modules/Standard/Sources.h"
 #include "Modules/Standard/Streaming.h"
 #include "Modules/Standard/Tone.h"
 
