@@ -50,8 +50,9 @@ inline int32_t phasorSteps(const GenericWire *out)
     return static_cast<int32_t>(std::min(block, shapes::channels(out) == 1 ? words : words / 2));
 }
 
-// The Q1.31 phasor (a, b) turned `steps` times by (cosW, sinW), writing b per step (one channel) or the pair (a, b)
-// (any other channel count), then brought back to unit length through the fixed-point square root and reciprocal.
+// The Q1.31 phasor (a, b) turned phasorSteps(out) times by (cosW, sinW), writing b per step (one channel) or the
+// pair (a, b) (any other channel count), then brought back to unit length through the fixed-point square root and
+// reciprocal.
 void turnPhasorFract32(GenericWire *out, Fract32 *a, Fract32 *b, Fract32 cosW, Fract32 sinW);
 
 // The float and Q1.31 twins of the sine generators share their instance layout and logic; only the word type,
