@@ -10,6 +10,7 @@
 #include "Modules/Standard/Logic.h"
 #include "Modules/Standard/Math.h"
 #include "Modules/Standard/MathFract32.h"
+#include "Modules/Standard/Oscillators.h"
 #include "Modules/Standard/Filters.h"
 #include "Modules/Standard/Generators.h"
 #include "Modules/Standard/FiltersFract32.h"
