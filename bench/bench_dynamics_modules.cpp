@@ -1,7 +1,8 @@
 // The delay, meter, RMS and gain-computer modules in layouts pumped through the library interface, stereo, blocks of
 // 32 and 256: ten modules of one class fed from one input wire, each iteration timing one pump beside the same work
 // run bare on the same wire buffers:
-// - Delay beside an L1 copy of the block (a delay moves each sample twice: into its ring and out of it);
+// - Delay beside an L1 copy of the block (a delay moves each sample twice: into its ring and out of it), and Copier
+//   (one copy per module) beside the same copy;
 // - Meter (per sample), RMS, AGCLimiterCore and AGCCore beside the kernels they call, called bare.
 // Figures are ns per module per sample (frame) and the pump's multiple of the bare work.
 #include <benchmark/benchmark.h>
@@ -26,6 +27,7 @@ constexpr uint32_t kFanOut = 10;
 constexpr float kSampleRate = 48000.0f;
 
 constexpr uint32_t kDelay = 0xBEEF0800u;
+constexpr uint32_t kCopier = 0xBEEF0860u;
 constexpr uint32_t kMeter = 0xBEEF086Bu;
 constexpr uint32_t kRMS = 0xBEEF087Fu;
 constexpr uint32_t kAGCLimiterCore = 0xBEEF0804u;
@@ -79,6 +81,16 @@ void DelayBesideCopy(benchmark::State &state)
     });
 }
 BENCHMARK(DelayBesideCopy)->Arg(32)->Arg(256)->ArgName("block")->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The same copy made by Copier modules, one copy per module: what the pump adds to a block's copy, for the delay's
+// figures to be read against.
+void CopierBesideCopy(benchmark::State &state)
+{
+    run(state, kCopier, kChannels, {}, [](const float *in, void *out, int32_t frames) {
+        std::memcpy(out, in, sizeof(float) * kChannels * static_cast<uint32_t>(frames));
+    });
+}
+BENCHMARK(CopierBesideCopy)->Arg(32)->Arg(256)->ArgName("block")->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 void MeterBesideKernel(benchmark::State &state)
 {

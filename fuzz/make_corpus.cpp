@@ -145,7 +145,7 @@ Seed pumpedChain()
 }
 
 // Wirings tried, in order, for a class's layout: the first one its constructor takes is used.
-constexpr uint32_t kWirings[] = {0x101, 0x10101, 0x102, 0x201, 0x103, 0x202, 0x301};
+constexpr uint32_t kWirings[] = {0x101, 0x10101, 0x102, 0x201, 0x103, 0x202, 0x301, 0x100, 0x10100};
 constexpr uint32_t kWires = 4;
 
 uint32_t wiresOf(uint32_t wireWord)
