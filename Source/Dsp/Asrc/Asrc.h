@@ -64,14 +64,13 @@ static inline int64_t kve_asrcRoundedProduct(int32_t a, int32_t b)
     return (static_cast<int64_t>(a) * b + (int64_t{1} << 31)) >> 32;
 }
 
-// Four rounded high words, one per lane: (a x b + 2^31) >> 32, each the upper half of its 64-bit sum (which fits,
-// since |a x b| <= 2^62).
+// Four rounded high words, one per lane: (a x b + 2^31) >> 32, formed as (floor(a x b / 2^31) + 1) >> 1, which is
+// the same word: the doubled high product, then a halving add that cannot overflow. Not for -1 x -1, where the
+// doubled product saturates on the processor but wraps in the emulation; the reader never forms it, as its weights
+// are never -1 and its interpolated coefficients stay within +-0.5 and a few steps.
 static inline int32x4_t kve_asrcRoundedProducts4(int32x4_t a, int32x4_t b)
 {
-    const int64x2_t half = vdupq_n_s64(int64_t{1} << 31);
-    const int64x2_t low = vaddq_s64(vmull_s32(vget_low_s32(a), vget_low_s32(b)), half);
-    const int64x2_t high = vaddq_s64(vmull_s32(vget_high_s32(a), vget_high_s32(b)), half);
-    return vuzp2q_s32(vreinterpretq_s32_s64(low), vreinterpretq_s32_s64(high));
+    return vhaddq_s32(vqdmulhq_s32(a, b), vdupq_n_s32(1));
 }
 
 // The interpolation between two neighbouring rows: weights 1 - t and t in Q1.31. The rows' gain comes back as the
@@ -147,8 +146,7 @@ static inline int64_t kve_asrcDot(const int32_t *x, const int32_t *c, uint32_t c
         int64x2_t lanes = vdupq_n_s64(0);
         for (; count - k >= 4; k += 4) {
             const int32x4_t terms = kve_asrcRoundedProducts4(vld1q_s32(x + k), vld1q_s32(c + k));
-            lanes = vaddw_s32(lanes, vget_low_s32(terms));
-            lanes = vaddw_s32(lanes, vget_high_s32(terms));
+            lanes = vpadalq_s32(lanes, terms);
         }
         sum = vgetq_lane_s64(lanes, 0) + vgetq_lane_s64(lanes, 1);
     }
