@@ -64,13 +64,14 @@ static inline int64_t kve_asrcRoundedProduct(int32_t a, int32_t b)
     return (static_cast<int64_t>(a) * b + (int64_t{1} << 31)) >> 32;
 }
 
-// Four rounded high words, one per lane: (a x b + 2^31) >> 32, formed as (floor(a x b / 2^31) + 1) >> 1, which is
-// the same word: the doubled high product, then a halving add that cannot overflow. Not for -1 x -1, where the
-// doubled product saturates on the processor but wraps in the emulation; the reader never forms it, as its weights
-// are never -1 and its interpolated coefficients stay within +-0.5 and a few steps.
+// Four rounded high words, one per lane: (a x b + 2^31) >> 32, each the upper half of its 64-bit sum (which fits,
+// since |a x b| <= 2^62).
 static inline int32x4_t kve_asrcRoundedProducts4(int32x4_t a, int32x4_t b)
 {
-    return vhaddq_s32(vqdmulhq_s32(a, b), vdupq_n_s32(1));
+    const int64x2_t half = vdupq_n_s64(int64_t{1} << 31);
+    const int64x2_t low = vaddq_s64(vmull_s32(vget_low_s32(a), vget_low_s32(b)), half);
+    const int64x2_t high = vaddq_s64(vmull_s32(vget_high_s32(a), vget_high_s32(b)), half);
+    return vuzp2q_s32(vreinterpretq_s32_s64(low), vreinterpretq_s32_s64(high));
 }
 
 // The interpolation between two neighbouring rows: weights 1 - t and t in Q1.31. The rows' gain comes back as the
