@@ -138,11 +138,13 @@ protected:
         ASSERT_EQ(IpcPinSetupAsrc(&record, &props, 48000, 48000, 8), 0);
     }
 
-    // A one-phase, four-tap configuration: enough for the converter to be built and run.
+    // One phase, four taps of 1/4 in every row; the loop filter's state holds its output at 1, the nominal step.
     std::vector<int32_t> coefficients = std::vector<int32_t>(4 * 4, 1 << 29);
     float zeros[4] = {};
+    float identity[4] = {1.0f, 0.0f, 0.0f, 1.0f};
+    float first[2] = {1.0f, 0.0f};
     qirn_asrc_props props{int64_t{1} << 32, coefficients.data(), 48000.0f, 48000.0f, 18000.0f, 4, 1, 4, 16,
-                          zeros, zeros, zeros, zeros, zeros, 0.0f};
+                          identity, zeros, first, zeros, first, 0.0f};
 };
 
 TEST_F(TwoInstances, TheLibraryCallsThePlatformsLookup)
@@ -218,6 +220,11 @@ TEST_F(TwoInstances, AFailedRingAllocationLeavesAPlainCopy)
     std::fill_n(static_cast<int32_t *>(out->buffer), kWords, -6);
     ASSERT_EQ(IpcPinPumpSourcePin(&record, buffer.data()), 0);
     EXPECT_EQ(wordsOf(in), wordsOf(out));
+
+    // The pin hears of a binding the engine refuses as well, and builds the converter it still lacks.
+    Ring::refuse = false;
+    EXPECT_EQ(BindIOToWire(b.get(), b.wire(kChannels, kBlock)->objectId, source().pinId), KVE_E_PIN_BOUND);
+    EXPECT_NE(record.converterBuffer, nullptr);
 }
 
 // With 8 frames of extra length, rate over divisor 1 and 32-frame blocks on both sides (f = 32): the ring is
@@ -251,19 +258,31 @@ TEST_F(TwoInstances, BindingBothSidesBuildsTheConverterAndLosingOneReleasesIt)
     EXPECT_EQ(Ring::live, 0);
 }
 
-TEST_F(TwoInstances, ThePumpRunsThroughTheConverter)
+// Rows summing to 1 at the nominal step pass a constant through unchanged once the reader's four taps have left the
+// 2f = 64 frames of pre-filled silence: frames 0 .. 60 are silent, frames from 64 on carry the constant.
+TEST_F(TwoInstances, ThePumpDeliversTheSinkThroughTheConverterAfterThePrefill)
 {
     setUpConverter();
     bindSink();
     GenericWire *in = bindSource();
     ASSERT_NE(record.converterBuffer, nullptr);
-    std::fill_n(static_cast<int32_t *>(in->buffer), kWords, 9);
-    buffer.assign(kWords, 3);
-    ASSERT_EQ(IpcPinReadSinkSamples(&record, buffer.data()), static_cast<int32_t>(kWords));
-    EXPECT_EQ(qirn_asrc_input_avail(&record.converter), kFreeAfterPrefill - static_cast<int32_t>(kBlock));
-    ASSERT_EQ(IpcPinPumpSourcePin(&record, buffer.data()), 0);
-    EXPECT_EQ(g_cores[2].wordsWritten, std::vector<uint32_t>{kWords});
-    EXPECT_EQ(wordsOf(in), std::vector<int32_t>(kWords, 0)) << "the pre-filled silence comes out first";
+    constexpr int32_t kLevel = 1 << 28;
+    for (uint32_t block = 0; block < 4; ++block) {
+        buffer.assign(kWords, kLevel);
+        ASSERT_EQ(IpcPinReadSinkSamples(&record, buffer.data()), static_cast<int32_t>(kWords));
+        ASSERT_EQ(IpcPinPumpSourcePin(&record, buffer.data()), 0);
+        const std::vector<int32_t> received = wordsOf(in);
+        for (uint32_t i = 0; i < kWords; ++i) {
+            const uint32_t frame = block * kBlock + i / kChannels;
+            if (frame <= 60) {
+                EXPECT_EQ(received[i], 0) << "frame " << frame;
+            } else if (frame >= 64) {
+                EXPECT_EQ(received[i], kLevel) << "frame " << frame;
+            }
+        }
+    }
+    EXPECT_EQ(record.converter.step, int64_t{1} << 32) << "the loop filter holds the nominal step";
+    EXPECT_EQ(g_cores[2].wordsWritten, std::vector<uint32_t>(4, kWords));
 }
 
 // Sizes the ring cannot take build no converter and ask for no memory.
