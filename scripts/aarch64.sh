@@ -8,7 +8,7 @@
 source "$(dirname "$0")/common.sh"
 bash scripts/setup.sh
 build=build/aarch64
-programs=(kve_engine_tests kve_dsp_tests kve_modules_tests)
+programs=(kve_engine_tests kve_dsp_tests kve_modules_tests kve_platform_tests)
 configure "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
   -DKVE_GTEST_FROM_SOURCE=ON -DKVE_BUILD_BENCH=OFF -DKVE_BUILD_TOOLS=OFF
 cmake --build "$build" -j "$jobs" --target "${programs[@]}"

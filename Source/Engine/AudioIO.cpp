@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "Engine/EngineInternal.h"
+#include "kve/kve_ipc.h"
 
 extern "C" {
 
@@ -89,6 +90,32 @@ void *channelPointer(const IOPin *pin, uint32_t samplesDone, uint32_t channel, u
     const uint32_t ch = kve::wireChannels(w);
     *stride = ch;
     return static_cast<uint32_t *>(pin->bufferB) + (static_cast<size_t>(ch) * samplesDone + channel);
+}
+
+// A pin's first binding gives it its ping-pong buffers; an input pin takes one wire, an output pin up to 16.
+int32_t addBinding(KVEInstance *instance, IOPin *pin, GenericWire *wire)
+{
+    if (pin->bindingCount == 0) {
+        int32_t status = KVE_OK;
+        const uint64_t bytes = static_cast<uint64_t>(kve::wireWords(wire)) * 4u;
+        void *b = kve_fwMalloc2(instance, static_cast<uint32_t>(bytes), 4, KVE_HEAPS_DEFAULT, &status);
+        if (b == nullptr)
+            return status;
+        pin->bufferB = b;
+        pin->bindings[0] = {instance->instanceTag, wire};
+        pin->bindingCount = 1;
+        pin->bufferA = wire->buffer;
+        pin->samplesDone = 0;
+        pin->info2 = (pin->info2 & ~0x1FFFFu) | kve::wireBlockSize(wire);
+        pin->sampleRate = wire->sampleRate;
+        return KVE_OK;
+    }
+    if (pin->pinId % 2 == 1)
+        return KVE_E_PIN_BOUND;
+    if (pin->bindingCount >= KVE_MAX_PIN_BINDINGS)
+        return KVE_E_TOO_MANY_BINDINGS;
+    pin->bindings[pin->bindingCount++] = {instance->instanceTag, wire};
+    return KVE_OK;
 }
 
 } // namespace
@@ -180,30 +207,16 @@ int32_t BindIOToWire(KVEInstance *instance, uint32_t wireId, uint32_t pinId)
     if (KVE_WIRE_BYTES_PER_SAMPLE(pin->info1) != KVE_WIRE_BYTES_PER_SAMPLE(wire->info1))
         return KVE_E_SAMPLE_SIZE;
 
-    if (pin->bindingCount == 0) {
-        int32_t status = KVE_OK;
-        const uint64_t bytes = static_cast<uint64_t>(kve::wireWords(wire)) * 4u;
-        void *b = kve_fwMalloc2(instance, static_cast<uint32_t>(bytes), 4, KVE_HEAPS_DEFAULT, &status);
-        if (b == nullptr)
-            return status;
-        pin->bufferB = b;
-        pin->bindings[0] = {instance->instanceTag, wire};
-        pin->bindingCount = 1;
-        pin->bufferA = wire->buffer;
-        pin->samplesDone = 0;
-        pin->info2 = (pin->info2 & ~0x1FFFFu) | kve::wireBlockSize(wire);
-        pin->sampleRate = wire->sampleRate;
-    } else if (pin->pinId % 2 == 1) {
-        return KVE_E_PIN_BOUND;
-    } else if (pin->bindingCount >= KVE_MAX_PIN_BINDINGS) {
-        return KVE_E_TOO_MANY_BINDINGS;
-    } else {
-        pin->bindings[pin->bindingCount++] = {instance->instanceTag, wire};
+    const int32_t status = addBinding(instance, pin, wire);
+    if (status == KVE_OK) {
+        wire->nextIOWire = instance->ioWireList;
+        instance->ioWireList = wire;
+        wire->pin = pin;
     }
-    wire->nextIOWire = instance->ioWireList;
-    instance->ioWireList = wire;
-    wire->pin = pin;
-    return KVE_OK;
+    // An attached inter-instance pin hears of every attempt that reached the pin, refused or not.
+    if (pin->ipcContext != nullptr)
+        IpcPinNotify(static_cast<IpcPin *>(pin->ipcContext), pin, IPC_PIN_BOUND);
+    return status;
 }
 
 void kve_fwAudioInitIO(KVEInstance *instance)

@@ -1,7 +1,9 @@
 // The engine instance: target information, the instance at work and layout teardown.
+#include <algorithm>
 #include <cstring>
 
 #include "Engine/EngineInternal.h"
+#include "kve/kve_ipc.h"
 
 extern "C" {
 
@@ -61,16 +63,22 @@ void kve_fwSetBlockSize(KVEInstance *instance, uint32_t size)
     instance->targetInfo[2] = (instance->targetInfo[2] & 0xF000u) | (size & 0xFFFu);
 }
 
+// Bindings are removed one at a time, later ones shifting down, so an attached inter-instance pin hears of each.
 static void removeOwnedBindings(KVEInstance *instance, IOPin *pin)
 {
-    uint32_t kept = 0;
-    for (uint32_t i = 0; i < pin->bindingCount && i < KVE_MAX_PIN_BINDINGS; ++i) {
-        if (pin->bindings[i].owner != instance->instanceTag)
-            pin->bindings[kept++] = pin->bindings[i];
+    uint32_t i = 0;
+    while (i < pin->bindingCount && i < KVE_MAX_PIN_BINDINGS) {
+        if (pin->bindings[i].owner != instance->instanceTag) {
+            ++i;
+            continue;
+        }
+        const uint32_t count = std::min<uint32_t>(pin->bindingCount, KVE_MAX_PIN_BINDINGS);
+        std::copy(pin->bindings + i + 1, pin->bindings + count, pin->bindings + i);
+        pin->bindings[count - 1] = IOPinBinding{};
+        pin->bindingCount = count - 1;
+        if (pin->ipcContext != nullptr)
+            IpcPinNotify(static_cast<IpcPin *>(pin->ipcContext), pin, IPC_PIN_UNBOUND);
     }
-    for (uint32_t i = kept; i < pin->bindingCount && i < KVE_MAX_PIN_BINDINGS; ++i)
-        pin->bindings[i] = IOPinBinding{};
-    pin->bindingCount = kept;
 }
 
 void kve_fwDestroy(KVEInstance *instance)
