@@ -58,6 +58,8 @@ typedef struct qirn_asrc_state {
     const float *regC;
     const float *regD;
     float loopState[2];
+    uint32_t sampleBytes;         /* of the ring's words: 4 (Q31 init) or 2 (Q15 init); the other form's calls refuse
+                                     the ring, which was sized for their words */
 } qirn_asrc_state;
 
 void qirn_asrc_init_Q31(const qirn_asrc_props *props, int32_t *buffer, uint32_t length, uint32_t guard,

@@ -23,11 +23,11 @@ static inline bool kve_asrcRingUsable(const qirn_asrc_state *s)
            (uint64_t{s->length} + s->guard) * s->channels == s->total && s->writeIndex < s->length;
 }
 
-// A converter the readers can run: a usable ring, a table of (M + 3) rows of taps for a power-of-two M, a ring that
+// A converter the readers can run: a usable ring of Q1.31 words (there are no 16-bit readers), a table of (M + 3) rows of taps for a power-of-two M, a ring that
 // holds one whole filter window, and a read position whose integer part below L fits the signed 64-bit word.
 static inline bool kve_asrcReadable(const qirn_asrc_state *s)
 {
-    return kve_asrcRingUsable(s) && s->coefficients != nullptr && std::has_single_bit(s->phases) &&
+    return kve_asrcRingUsable(s) && s->sampleBytes == sizeof(int32_t) && s->coefficients != nullptr && std::has_single_bit(s->phases) &&
            s->log2Phases == static_cast<uint32_t>(std::countr_zero(s->phases)) && s->phaseMask == s->phases - 1 &&
            s->taps >= 1 && s->taps <= s->length &&
            uint64_t{s->taps} * (uint64_t{s->phases} + 3) <= s->coefficientCount &&

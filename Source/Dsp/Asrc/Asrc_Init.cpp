@@ -8,9 +8,10 @@ namespace {
 // Everything init stores, for a ring of words of the given size. A converter whose ring or table cannot be used is
 // still built from what was given; the calls then refuse it (kve_asrcRingUsable, kve_asrcReadable).
 void build(const qirn_asrc_props *props, void *buffer, uint32_t length, uint32_t guard, uint32_t channels,
-           qirn_asrc_state *s)
+           uint32_t sampleBytes, qirn_asrc_state *s)
 {
     *s = qirn_asrc_state{};
+    s->sampleBytes = sampleBytes;
     s->length = length;
     s->guard = guard;
     s->channels = channels;
@@ -45,9 +46,10 @@ void build(const qirn_asrc_props *props, void *buffer, uint32_t length, uint32_t
 }
 
 // Positions back to the start and the ring cleared; the step, the loop filter's state and its integral are kept.
+// A ring built for the other form's words is left alone: it was sized for them.
 void clear(qirn_asrc_state *s, size_t wordSize)
 {
-    if (s == nullptr) {
+    if (s == nullptr || s->sampleBytes != wordSize) {
         return;
     }
     s->writeIndex = 0;
@@ -64,7 +66,7 @@ extern "C" void qirn_asrc_init_Q31(const qirn_asrc_props *props, int32_t *buffer
                                    uint32_t channels, qirn_asrc_state *state)
 {
     if (state != nullptr) {
-        build(props, buffer, length, guard, channels, state);
+        build(props, buffer, length, guard, channels, sizeof(int32_t), state);
         clear(state, sizeof(int32_t));
     }
 }
@@ -79,7 +81,7 @@ extern "C" void qirn_asrc_init_Q15(const qirn_asrc_props *props, int16_t *buffer
                                    uint32_t channels, qirn_asrc_state *state)
 {
     if (state != nullptr) {
-        build(props, buffer, length, guard, channels, state);
+        build(props, buffer, length, guard, channels, sizeof(int16_t), state);
         clear(state, sizeof(int16_t));
     }
 }

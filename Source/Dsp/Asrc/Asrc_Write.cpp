@@ -26,12 +26,12 @@ int32_t store(qirn_asrc_state *s, const Sample *frames, int32_t n, size_t stride
     return 0;
 }
 
-// The writers' checks: a ring to write into, a count of at least one frame (fewer store nothing) and frames to
-// store unless zeros are asked for.
+// The writers' checks: a ring of this form's words to write into, a count of at least one frame (fewer store
+// nothing) and frames to store unless zeros are asked for.
 template <typename Sample>
 int32_t write(qirn_asrc_state *s, const Sample *frames, int32_t n, bool zeros, bool planesAtLength)
 {
-    if (!kve_asrcRingUsable(s)) {
+    if (!kve_asrcRingUsable(s) || s->sampleBytes != sizeof(Sample)) {
         return -1;
     }
     if (n < 1) {

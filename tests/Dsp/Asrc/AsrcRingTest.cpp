@@ -212,6 +212,27 @@ TEST(AsrcRing, UnusableConvertersRefuseEveryCall)
         }
         qirn_asrc_reset_Q31(&s);
     }
+    // A 16-bit ring is refused by the calls that take 32-bit words: it was sized for half as many bytes.
+    std::vector<int16_t> halfRing(2 * 64 + 1, 5);
+    qirn_asrc_state q15{};
+    qirn_asrc_init_Q15(&set64().props, halfRing.data(), 64, 0, 2, &q15);
+    const std::vector<int32_t> frames(2 * 64, 1);
+    EXPECT_EQ(qirn_asrc_write_input_Q31(&q15, frames.data(), 64), -1);
+    EXPECT_EQ(qirn_asrc_write_zeros_Q31(&q15, 64), -1);
+    std::vector<int32_t> out(2 * 8, 9);
+    EXPECT_EQ(qirn_asrc_read_output_cubic_Q31(&q15, out.data(), 8), -1);
+    EXPECT_EQ(qirn_asrc_read_output_linear_Q31(&q15, out.data(), 8), -1);
+    EXPECT_EQ(out, std::vector<int32_t>(2 * 8, 0));
+    halfRing.assign(halfRing.size(), 5);
+    qirn_asrc_reset_Q31(&q15);
+    EXPECT_EQ(halfRing, std::vector<int16_t>(halfRing.size(), 5));
+    EXPECT_EQ(qirn_asrc_write_zeros_Q15(&q15, 64), 0);
+    // ... and a 32-bit ring by the 16-bit writers.
+    std::vector<int32_t> wideRing(64, 5);
+    qirn_asrc_state q31{};
+    qirn_asrc_init_Q31(&set64().props, wideRing.data(), 64, 0, 1, &q31);
+    EXPECT_EQ(qirn_asrc_write_zeros_Q15(&q31, 8), -1);
+
     qirn_asrc_init_Q31(&set64().props, nullptr, 10, 0, 1, nullptr);
     EXPECT_EQ(qirn_asrc_read_output_cubic_Q31(nullptr, nullptr, 4), -1);
     EXPECT_EQ(qirn_asrc_write_zeros_Q31(nullptr, 4), -1);
