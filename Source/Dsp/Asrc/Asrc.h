@@ -116,7 +116,7 @@ inline constexpr uint32_t kAsrcTapBlock = 256;
 // at most one.
 template <typename Interp, bool FourLanes>
 static inline void kve_asrcCoefficients(const int32_t *rows, uint32_t taps, const int32_t *w, uint32_t first,
-                                        uint32_t count, int32_t *reversed)
+                                        uint32_t count, int32_t *__restrict reversed)
 {
     uint32_t j = 0;
     if constexpr (FourLanes) {
@@ -130,13 +130,15 @@ static inline void kve_asrcCoefficients(const int32_t *rows, uint32_t taps, cons
             vst1q_s32(reversed + count - j - 4, vextq_s32(swapped, swapped, 2));
         }
     }
-    // The sum fits 32 bits, so it is formed in wrapping 32-bit words: the same word as the exact sum.
+    // The sum fits 32 bits, so it is formed in wrapping 32-bit words: the same word as the exact sum. Stored down
+    // through a pointer, which the compiler vectorises (an index counting down it does not).
+    int32_t *next = reversed + (count - j);
     for (; j < count; ++j) {
         uint32_t c = 0;
         for (int k = 0; k < Interp::kRows; ++k) {
             c += static_cast<uint32_t>(kve_asrcRoundedProduct(w[k], rows[static_cast<size_t>(k) * taps + first + j]));
         }
-        reversed[count - 1 - j] = static_cast<int32_t>(c);
+        *--next = static_cast<int32_t>(c);
     }
 }
 
