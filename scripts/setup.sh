@@ -11,6 +11,7 @@ packages=(
   libsimde-dev libsndfile1-dev
   libkissfft-dev libkissfft-dev:arm64
   libliquid-dev libfftw3-dev
+  libspeexdsp-dev libsamplerate0-dev libsoxr-dev
   clang libclang-rt-14-dev
   g++-aarch64-linux-gnu qemu-user
   python3 python3-numpy python3-scipy
