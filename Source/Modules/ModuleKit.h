@@ -133,6 +133,14 @@ ClassModule *construct(const ClassRecord<N> &record, const std::array<Variable, 
 inline uint32_t capacity(ClassModule *m, uint32_t array) { return kve_fwModuleHiddenWords(m)[array]; }
 
 inline GenericWire *wire(const ClassModule *m, uint32_t k) { return m->wires[k]; }
+
+// Runs a module a composite built, in whatever state (active, bypassed, muted, inactive) its own process function
+// stands for.
+inline void runInner(ClassModule *inner)
+{
+    if (inner->process != nullptr)
+        inner->process(inner);
+}
 inline uint32_t wireWords(const GenericWire *w) { return KVE_WIRE_CHANNELS(w->info1) * KVE_WIRE_BLOCK_SIZE(w->info2); }
 inline uint32_t blockSize(const GenericWire *w) { return KVE_WIRE_BLOCK_SIZE(w->info2); }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Modules/Standard/Arithmetic.h"
+#include "support/ModuleVariables.h"
 #include "support/TestEngine.h"
 
 namespace arithtest {
@@ -155,13 +156,11 @@ protected:
     // Variable k of a module, as its class record places it.
     template <class T = int32_t> static T &var(ClassModule *m, uint32_t k)
     {
-        return *reinterpret_cast<T *>(reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k]);
+        return kvetest::variable<T>(m, k);
     }
     template <class T> static T *array(ClassModule *m, uint32_t k)
     {
-        T *p;
-        std::memcpy(&p, reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k], sizeof p);
-        return p;
+        return kvetest::privateArray<T>(m, k);
     }
 
     kvetest::TestEngine engine_;

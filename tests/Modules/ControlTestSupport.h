@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Modules/Standard/Control.h"
+#include "support/ModuleVariables.h"
 #include "support/TestEngine.h"
 
 namespace controltest {
@@ -63,12 +64,12 @@ protected:
     // Variable k of a module, as its raw word.
     static uint32_t &var(ClassModule *m, uint32_t k)
     {
-        return *reinterpret_cast<uint32_t *>(reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k]);
+        return kvetest::variable<uint32_t>(m, k);
     }
     // Private pointer variable k of a module.
     template <class T> static T *&ptr(ClassModule *m, uint32_t k)
     {
-        return *reinterpret_cast<T **>(reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k]);
+        return kvetest::variable<T *>(m, k);
     }
     void pump(ClassModule *m) { ASSERT_EQ(kve_fwPumpModule(engine_.get(), m), KVE_OK); }
     static bool deferred(const ClassModule *m) { return (m->packed & KVE_PACKED_DEFERRED_SET) != 0; }

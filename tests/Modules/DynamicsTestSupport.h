@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Modules/Standard/Dynamics.h"
+#include "support/ModuleVariables.h"
 #include "support/TestEngine.h"
 
 namespace dynamicstest {
@@ -60,14 +61,11 @@ protected:
 
     template <typename T = float> static T &var(ClassModule *m, uint32_t k)
     {
-        const uint32_t offset = kve_ClassVariableOffsets(m->classRecord)[k];
-        return *reinterpret_cast<T *>(reinterpret_cast<char *>(m) + offset);
+        return kvetest::variable<T>(m, k);
     }
     template <typename T = float> static T *array(ClassModule *m, uint32_t k)
     {
-        T *p;
-        std::memcpy(&p, reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k], sizeof p);
-        return p;
+        return kvetest::privateArray<T>(m, k);
     }
 
     kvetest::TestEngine engine_;

@@ -11,6 +11,7 @@
 
 #include "../Dsp/ExactModels.h"
 #include "Modules/Standard/FiltersFract32.h"
+#include "support/ModuleVariables.h"
 #include "support/TestEngine.h"
 
 namespace filtertest {
@@ -164,15 +165,12 @@ public:
     // Variable k of a module, as its class record places it.
     template <typename T = int32_t> static T &var(ClassModule *m, uint32_t k)
     {
-        const uint32_t offset = kve_ClassVariableOffsets(m->classRecord)[k];
-        return *reinterpret_cast<T *>(reinterpret_cast<char *>(m) + offset);
+        return kvetest::variable<T>(m, k);
     }
     // The array (or inner module) a private variable points at.
     template <typename T = int32_t> static T *array(ClassModule *m, uint32_t k)
     {
-        T *p;
-        std::memcpy(&p, reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k], sizeof p);
-        return p;
+        return kvetest::privateArray<T>(m, k);
     }
     // Writes a float coefficient array.
     static void write(ClassModule *m, uint32_t k, const std::vector<float> &values)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Modules/Standard/Logic.h"
+#include "support/ModuleVariables.h"
 #include "support/TestEngine.h"
 
 namespace logictest {
@@ -126,14 +127,12 @@ protected:
     // Variable k of a module, as its class record places it.
     template <class T = int32_t> static T &var(ClassModule *m, uint32_t k)
     {
-        return *reinterpret_cast<T *>(reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k]);
+        return kvetest::variable<T>(m, k);
     }
     // The array a private variable points at.
     static int32_t *array(ClassModule *m, uint32_t k)
     {
-        int32_t *p;
-        std::memcpy(&p, reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k], sizeof p);
-        return p;
+        return kvetest::privateArray<int32_t>(m, k);
     }
 
     kvetest::TestEngine engine_;

@@ -12,6 +12,7 @@
 
 #include "Dsp/Math/MathModels.h"
 #include "Modules/Standard/MathFract32.h"
+#include "support/ModuleVariables.h"
 #include "support/TestEngine.h"
 
 namespace mathq {
@@ -154,13 +155,11 @@ protected:
     // Variable k of a module: a scalar word, or the array a private variable points at.
     template <class T = int32_t> static T &var(ClassModule *m, uint32_t k)
     {
-        return *reinterpret_cast<T *>(reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k]);
+        return kvetest::variable<T>(m, k);
     }
     template <class T> static T *array(ClassModule *m, uint32_t k)
     {
-        T *p;
-        std::memcpy(&p, reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k], sizeof p);
-        return p;
+        return kvetest::privateArray<T>(m, k);
     }
     void run(ClassModule *m) { ASSERT_EQ(kve_fwPumpModule(engine_.get(), m), KVE_OK); }
 

@@ -12,6 +12,7 @@
 #include "Modules/Standard/Oscillators.h"
 #include "Modules/Standard/Scalers.h"
 #include "Modules/Standard/ScalersFract32.h"
+#include "support/ModuleVariables.h"
 #include "support/TestEngine.h"
 
 namespace osctest {
@@ -70,8 +71,7 @@ protected:
 
     template <typename T = float> static T &var(ClassModule *m, uint32_t k)
     {
-        const uint32_t offset = kve_ClassVariableOffsets(m->classRecord)[k];
-        return *reinterpret_cast<T *>(reinterpret_cast<char *>(m) + offset);
+        return kvetest::variable<T>(m, k);
     }
 
     kvetest::TestEngine engine_;

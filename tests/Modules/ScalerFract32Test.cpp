@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Modules/Standard/ScalersFract32.h"
+#include "support/ModuleVariables.h"
 #include "support/TestEngine.h"
 
 namespace {
@@ -102,9 +103,7 @@ protected:
     }
     template <class T> static T *array(ClassModule *m, uint32_t k)
     {
-        T *p;
-        std::memcpy(&p, reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k], sizeof p);
-        return p;
+        return kvetest::privateArray<T>(m, k);
     }
     void run(ClassModule *m) { ASSERT_EQ(kve_fwPumpModule(engine_.get(), m), KVE_OK); }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Modules/Standard/Scalers.h"
+#include "support/ModuleVariables.h"
 #include "support/TestEngine.h"
 
 namespace scalertest {
@@ -86,15 +87,12 @@ protected:
     // Variable k of a module, as its class record places it.
     template <typename T = float> static T &var(ClassModule *m, uint32_t k)
     {
-        const uint32_t offset = kve_ClassVariableOffsets(m->classRecord)[k];
-        return *reinterpret_cast<T *>(reinterpret_cast<char *>(m) + offset);
+        return kvetest::variable<T>(m, k);
     }
     // The array a private variable points at.
     template <typename T = float> static T *array(ClassModule *m, uint32_t k)
     {
-        T *p;
-        std::memcpy(&p, reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k], sizeof p);
-        return p;
+        return kvetest::privateArray<T>(m, k);
     }
 
     kvetest::TestEngine engine_;

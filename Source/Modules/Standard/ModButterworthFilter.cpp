@@ -46,10 +46,7 @@ ClassModule *butterworthConstructor(int32_t *status, uint32_t wireWord, GenericW
 
 void butterworthProcess(ClassModule *m)
 {
-    // The inner cascade runs in whatever state its own process function stands for.
-    ClassModule *inner = reinterpret_cast<ButterworthFilterModule *>(m)->innerModule;
-    if (inner->process != nullptr)
-        inner->process(inner);
+    runInner(reinterpret_cast<ButterworthFilterModule *>(m)->innerModule);
 }
 
 int32_t butterworthSet(ClassModule *m, uint32_t)

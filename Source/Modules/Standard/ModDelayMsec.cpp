@@ -69,10 +69,7 @@ ClassModule *delayMsecConstructor(int32_t *status, uint32_t wireWord, GenericWir
 
 void delayMsecProcess(ClassModule *m)
 {
-    // The inner delay runs in whatever state its own process function stands for.
-    ClassModule *inner = reinterpret_cast<DelayMsecModule *>(m)->delayModule;
-    if (inner->process != nullptr)
-        inner->process(inner);
+    runInner(reinterpret_cast<DelayMsecModule *>(m)->delayModule);
 }
 
 int32_t delayMsecSet(ClassModule *m, uint32_t)

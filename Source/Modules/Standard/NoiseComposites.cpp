@@ -32,10 +32,10 @@ ClassModule *constructNoise(const ModClassDescriptor &record, const InnerModule 
     if (outer == nullptr)
         return nullptr;
     for (uint32_t k = 0; k < innerCount; ++k) {
-        const InnerModule &spec = inner[k];
-        GenericWire *on[2] = {outer->wires[spec.wires[0]], outer->wires[spec.wires[1]]};
+        const InnerModule &step = inner[k];
+        GenericWire *on[2] = {outer->wires[step.wires[0]], outer->wires[step.wires[1]]};
         ClassModule *built =
-            ClassModule_Constructor(spec.classId, status, spec.wireWord, on, spec.argc, spec.args.data());
+            ClassModule_Constructor(step.classId, status, step.wireWord, on, step.argc, step.args.data());
         if (built == nullptr || *status != KVE_OK)
             return nullptr;
         std::memcpy(innerSlot(outer, k), &built, sizeof built);
@@ -53,12 +53,8 @@ ClassModule *innerOf(ClassModule *m, uint32_t k)
 void processNoise(ClassModule *m)
 {
     const uint32_t count = m->classRecord->countWord >> 16;
-    for (uint32_t k = 0; k < count; ++k) {
-        // Each inner module runs in whatever state its own process function stands for.
-        ClassModule *inner = innerOf(m, k);
-        if (inner->process != nullptr)
-            inner->process(inner);
-    }
+    for (uint32_t k = 0; k < count; ++k)
+        kve::kit::runInner(innerOf(m, k));
 }
 
 void setScalerGain(ClassModule *scaler, float gain)
