@@ -121,7 +121,7 @@ public:
     virtual double sample(int64_t frame, int channel) const = 0;
 };
 
-enum class Form { Call, Scalar, FourLanes };
+enum class Form { Call, Scalar, FourLanes, EightLanes };
 
 // The converter on its own ring, at a fixed step with the loop filter off.
 template <typename Interp>
@@ -151,10 +151,15 @@ public:
             }
             break;
         case Form::Scalar:
-            kve_asrcReadFrames<Interp, false>(&state_, out_.data(), n);
+            kve_asrcReadFrames<Interp, AsrcForm::Scalar>(&state_, out_.data(), n);
             break;
         case Form::FourLanes:
-            kve_asrcReadFrames<Interp, true>(&state_, out_.data(), n);
+            kve_asrcReadFrames<Interp, AsrcForm::FourLanes>(&state_, out_.data(), n);
+            break;
+        case Form::EightLanes:
+#if defined(__AVX2__)
+            kve_asrcReadFrames<Interp, AsrcForm::EightLanes>(&state_, out_.data(), n);
+#endif
             break;
         }
         return n;
@@ -330,9 +335,15 @@ const Converter kConverters[] = {
     {"kve_cubic", kve<AsrcCubic, Form::Call>},
     {"kve_cubic_scalar", kve<AsrcCubic, Form::Scalar>},
     {"kve_cubic_four_lanes", kve<AsrcCubic, Form::FourLanes>},
+#if defined(__AVX2__)
+    {"kve_cubic_eight_lanes", kve<AsrcCubic, Form::EightLanes>},
+#endif
     {"kve_linear", kve<AsrcLinear, Form::Call>},
     {"kve_linear_scalar", kve<AsrcLinear, Form::Scalar>},
     {"kve_linear_four_lanes", kve<AsrcLinear, Form::FourLanes>},
+#if defined(__AVX2__)
+    {"kve_linear_eight_lanes", kve<AsrcLinear, Form::EightLanes>},
+#endif
 #if KVE_BENCH_SPEEXDSP
     {"speexdsp_q10", speex<10>},
     {"speexdsp_q5", speex<5>},

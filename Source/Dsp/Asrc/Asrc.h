@@ -1,5 +1,6 @@
 // What the converter's calls share: the checks that decide whether a converter's ring and table can be used, ring
-// positions, and the polyphase reader itself, written once for both interpolations in a four-lane and a scalar form.
+// positions, and the polyphase reader itself, written once for both interpolations in a scalar and a lane form for
+// each machine.
 //
 // Every product of the reader is rounded on its own ((a x b + 2^31) >> 32) and the rounded terms are summed as exact
 // integers, so the four-lane form, which takes four consecutive taps at a time, gives the same words as the scalar
@@ -14,6 +15,14 @@
 #include "Dsp/Fract32.h"
 #include "Dsp/Neon.h"
 #include "kve/kve_asrc.h"
+
+#if defined(__AVX2__)
+#include "Dsp/Asrc/AsrcEightLanes.h"
+#endif
+
+// How a reader walks the taps: one at a time, four lanes (AArch64's own; emulated elsewhere) or eight lanes (x86-64
+// with AVX2). All give the same words.
+enum class AsrcForm { Scalar, FourLanes, EightLanes };
 
 // A ring the calls can address: a buffer, at least one sample and one channel, positions that fit the signed 32-bit
 // counts the calls return, and the total the caller's buffer was sized by.
@@ -114,12 +123,17 @@ inline constexpr uint32_t kAsrcTapBlock = 256;
 // that they pair with the ring's samples oldest first. Coefficient j is the sum over the interpolation's rows k of
 // the rounded products of weight k and row k's tap j; the sum fits 32 bits, as the weights' magnitudes add up to
 // at most one.
-template <typename Interp, bool FourLanes>
+template <typename Interp, AsrcForm Form>
 static inline void kve_asrcCoefficients(const int32_t *rows, uint32_t taps, const int32_t *w, uint32_t first,
                                         uint32_t count, int32_t *__restrict reversed)
 {
     uint32_t j = 0;
-    if constexpr (FourLanes) {
+#if defined(__AVX2__)
+    if constexpr (Form == AsrcForm::EightLanes) {
+        j = kve_asrcCoefficients8<Interp::kRows>(rows, taps, w, first, count, reversed);
+    }
+#endif
+    if constexpr (Form == AsrcForm::FourLanes) {
         for (; count - j >= 4; j += 4) {
             int32x4_t c = vdupq_n_s32(0);
             for (int k = 0; k < Interp::kRows; ++k) {
@@ -143,12 +157,17 @@ static inline void kve_asrcCoefficients(const int32_t *rows, uint32_t taps, cons
 }
 
 // The sum of the rounded products of count contiguous samples and coefficients.
-template <bool FourLanes>
+template <AsrcForm Form>
 static inline int64_t kve_asrcDot(const int32_t *x, const int32_t *c, uint32_t count)
 {
     int64_t sum = 0;
     uint32_t k = 0;
-    if constexpr (FourLanes) {
+#if defined(__AVX2__)
+    if constexpr (Form == AsrcForm::EightLanes) {
+        sum = kve_asrcDot8(x, c, count, &k);
+    }
+#endif
+    if constexpr (Form == AsrcForm::FourLanes) {
         int64x2_t lanes = vdupq_n_s64(0);
         for (; count - k >= 4; k += 4) {
             const int32x4_t terms = kve_asrcRoundedProducts4(vld1q_s32(x + k), vld1q_s32(c + k));
@@ -163,27 +182,29 @@ static inline int64_t kve_asrcDot(const int32_t *x, const int32_t *c, uint32_t c
 }
 
 // The same sum over count ring samples from position oldest on, wrapping at length (count <= length).
-template <bool FourLanes>
+template <AsrcForm Form>
 static inline int64_t kve_asrcRingDot(const int32_t *plane, uint32_t length, uint32_t oldest, const int32_t *c,
                                       uint32_t count)
 {
     const uint32_t run = length - oldest < count ? length - oldest : count;
-    return kve_asrcDot<FourLanes>(plane + oldest, c, run) + kve_asrcDot<FourLanes>(plane, c + run, count - run);
+    return kve_asrcDot<Form>(plane + oldest, c, run) + kve_asrcDot<Form>(plane, c + run, count - run);
 }
 
-// The readers' form: four lanes where they are the machine's own (AArch64); elsewhere the lanes are emulated and the
-// scalar walk, which the compiler vectorises itself, is faster. Both give the same words.
+// The readers' form: the machine's own lanes (four on AArch64, eight with AVX2); elsewhere the four lanes would be
+// emulated and the scalar walk, which the compiler vectorises itself, is faster.
 #if defined(__aarch64__)
-inline constexpr bool kAsrcFourLanes = true;
+inline constexpr AsrcForm kAsrcForm = AsrcForm::FourLanes;
+#elif defined(__AVX2__)
+inline constexpr AsrcForm kAsrcForm = AsrcForm::EightLanes;
 #else
-inline constexpr bool kAsrcFourLanes = false;
+inline constexpr AsrcForm kAsrcForm = AsrcForm::Scalar;
 #endif
 
 // Reads n output frames: each channel's plane filtered by the frame's interpolated coefficients, newest sample with
 // tap 0, the sum scaled back to the rows' gain and saturated; frames interleaved in channel order. The read position
 // advances by the step after each frame and is brought back into the ring after the last. The caller has checked
 // that the converter is readable and n >= 1.
-template <typename Interp, bool FourLanes>
+template <typename Interp, AsrcForm Form>
 static inline void kve_asrcReadFrames(qirn_asrc_state *s, int32_t *out, int32_t n)
 {
     const uint32_t length = s->length;
@@ -203,7 +224,7 @@ static inline void kve_asrcReadFrames(qirn_asrc_state *s, int32_t *out, int32_t 
         Interp::weights(static_cast<int64_t>((p >> 1) & 0x7FFFFFFF), w);
         const int32_t *rows = s->coefficients + static_cast<size_t>(phase) * taps;
         if (oneBlock) {
-            kve_asrcCoefficients<Interp, FourLanes>(rows, taps, w, 0, taps, c);
+            kve_asrcCoefficients<Interp, Form>(rows, taps, w, 0, taps, c);
         }
         for (uint32_t ch = 0; ch < channels; ++ch) {
             const int32_t *plane = ring + ch * stride;
@@ -213,10 +234,10 @@ static inline void kve_asrcReadFrames(qirn_asrc_state *s, int32_t *out, int32_t 
             for (uint32_t first = 0; first < taps; first += kAsrcTapBlock) {
                 const uint32_t count = taps - first < kAsrcTapBlock ? taps - first : kAsrcTapBlock;
                 if (!oneBlock) {
-                    kve_asrcCoefficients<Interp, FourLanes>(rows, taps, w, first, count, c);
+                    kve_asrcCoefficients<Interp, Form>(rows, taps, w, first, count, c);
                 }
                 const uint32_t blockOldest = kve_asrcRingIndex(int64_t{oldest} + (taps - first - count), length);
-                acc += kve_asrcRingDot<FourLanes>(plane, length, blockOldest, c, count);
+                acc += kve_asrcRingDot<Form>(plane, length, blockOldest, c, count);
             }
             out[f * channels + ch] = kve_saturate64(kve_saturate64(acc) * Interp::kGain);
         }
@@ -246,6 +267,6 @@ static inline int32_t kve_asrcRead(qirn_asrc_state *s, int32_t *out, int32_t n)
     if (s->regulate != 0) {
         qirn_asrc_regulate_fstep(s, n);
     }
-    kve_asrcReadFrames<Interp, kAsrcFourLanes>(s, out, n);
+    kve_asrcReadFrames<Interp, kAsrcForm>(s, out, n);
     return 0;
 }

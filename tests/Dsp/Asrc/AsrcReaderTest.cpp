@@ -1,6 +1,6 @@
 // The converter's readers: both interpolations against an integer model of their arithmetic (Python's unbounded
 // integers), with one to three channels, rings that wrap many times and filters longer than a coefficient block;
-// the four-lane reader against the scalar one word for word; and the rows' gain for a constant input.
+// the lane readers against the scalar one word for word; and the rows' gain for a constant input.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -23,15 +23,25 @@ struct Reader {
     const char *name;
     bool cubic;
     int32_t (*read)(qirn_asrc_state *, int32_t *, int32_t);
-    void (*scalar)(qirn_asrc_state *, int32_t *, int32_t);
-    void (*fourLanes)(qirn_asrc_state *, int32_t *, int32_t);
+    using Frames = void (*)(qirn_asrc_state *, int32_t *, int32_t);
+    Frames scalar;
+    Frames fourLanes;
+    Frames eightLanes; // null where the machine has no eight lanes
 };
 
+#if defined(__AVX2__)
+template <typename Interp>
+constexpr Reader::Frames kEightLanes = kve_asrcReadFrames<Interp, AsrcForm::EightLanes>;
+#else
+template <typename Interp>
+constexpr Reader::Frames kEightLanes = nullptr;
+#endif
+
 const Reader kReaders[] = {
-    {"linear", false, qirn_asrc_read_output_linear_Q31, kve_asrcReadFrames<AsrcLinear, false>,
-     kve_asrcReadFrames<AsrcLinear, true>},
-    {"cubic", true, qirn_asrc_read_output_cubic_Q31, kve_asrcReadFrames<AsrcCubic, false>,
-     kve_asrcReadFrames<AsrcCubic, true>},
+    {"linear", false, qirn_asrc_read_output_linear_Q31, kve_asrcReadFrames<AsrcLinear, AsrcForm::Scalar>,
+     kve_asrcReadFrames<AsrcLinear, AsrcForm::FourLanes>, kEightLanes<AsrcLinear>},
+    {"cubic", true, qirn_asrc_read_output_cubic_Q31, kve_asrcReadFrames<AsrcCubic, AsrcForm::Scalar>,
+     kve_asrcReadFrames<AsrcCubic, AsrcForm::FourLanes>, kEightLanes<AsrcCubic>},
 };
 
 struct Layout {
@@ -123,8 +133,9 @@ TEST(AsrcReaders, MatchTheIntegerModelAcrossRingWrapsForAnyChannelCount)
     }
 }
 
-// The four-lane and scalar readers give the same words for long blocks and taps that fill several lane groups.
-TEST(AsrcReaders, FourLaneReaderGivesTheScalarReadersWords)
+// The lane readers and the scalar one give the same words for long blocks and taps that fill several lane groups
+// (and leave a part group: 6, 7, 5 and 301 taps).
+TEST(AsrcReaders, LaneReadersGiveTheScalarReadersWords)
 {
     for (const Reader &r : kReaders) {
         for (const Layout &l : kLayouts) {
@@ -135,28 +146,46 @@ TEST(AsrcReaders, FourLaneReaderGivesTheScalarReadersWords)
             conv.fixStep((int64_t{l.phases} << 32) * 5 / 7 + 12345);
             const int32_t n = 3 * static_cast<int32_t>(l.length);
             qirn_asrc_state scalar = conv.state;
-            std::vector<int32_t> lanes(size_t(n) * l.channels);
-            std::vector<int32_t> plain(lanes.size());
-            r.fourLanes(&conv.state, lanes.data(), n);
+            std::vector<int32_t> plain(size_t(n) * l.channels);
             r.scalar(&scalar, plain.data(), n);
-            EXPECT_EQ(lanes, plain) << describe(r, l);
-            EXPECT_EQ(conv.state.readPosition, scalar.readPosition) << describe(r, l);
+            for (const Reader::Frames lanes : {r.fourLanes, r.eightLanes}) {
+                if (lanes == nullptr)
+                    continue;
+                qirn_asrc_state state = conv.state;
+                std::vector<int32_t> got(plain.size());
+                lanes(&state, got.data(), n);
+                EXPECT_EQ(got, plain) << describe(r, l) << (lanes == r.fourLanes ? ", four lanes" : ", eight lanes");
+                EXPECT_EQ(state.readPosition, scalar.readPosition) << describe(r, l);
+            }
         }
     }
 }
 
-// The four-lane rounded product against (a x b + 2^31) >> 32 in 128 bits, for the words at the ends of the range and
-// around the rounding.
-TEST(AsrcReaders, FourLaneProductsRoundLikeTheWideProduct)
+// The lanes' rounded products against (a x b + 2^31) >> 32 in 128 bits, for the words at the ends of the range and
+// around the rounding: four lanes, and eight lanes both as coefficient sums and in the dot product.
+TEST(AsrcReaders, LaneProductsRoundLikeTheWideProduct)
 {
     const int32_t words[] = {INT32_MIN, INT32_MIN + 1, -0x40000000, -3, -1, 0, 1, 2, 0x40000000, 0x7FFFFFFE, INT32_MAX};
     for (int32_t a : words) {
         for (int32_t b : words) {
+            const auto wide = static_cast<int64_t>((static_cast<__int128>(a) * b + (int64_t{1} << 31)) >> 32);
             int32_t lanes[4];
             vst1q_s32(lanes, kve_asrcRoundedProducts4(vdupq_n_s32(a), vdupq_n_s32(b)));
-            const auto wide = static_cast<int64_t>((static_cast<__int128>(a) * b + (int64_t{1} << 31)) >> 32);
             EXPECT_EQ(lanes[0], wide) << a << " x " << b;
             EXPECT_EQ(lanes[3], wide) << a << " x " << b;
+#if defined(__AVX2__)
+            // One group of eight taps; a ninth is left to the scalar walk.
+            const std::vector<int32_t> row(9, b);
+            std::vector<int32_t> reversed(9, 7);
+            EXPECT_EQ(kve_asrcCoefficients8<1>(row.data(), 9, &a, 0, 9, reversed.data()), 8u);
+            EXPECT_EQ(std::vector<int32_t>(reversed.begin() + 1, reversed.end()),
+                      std::vector<int32_t>(8, static_cast<int32_t>(wide)))
+                << a << " x " << b;
+            const std::vector<int32_t> x(9, a);
+            uint32_t taken = 0;
+            EXPECT_EQ(kve_asrcDot8(x.data(), row.data(), 9, &taken), 8 * wide) << a << " x " << b;
+            EXPECT_EQ(taken, 8u);
+#endif
         }
     }
 }
