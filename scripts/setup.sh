@@ -12,6 +12,7 @@ packages=(
   libkissfft-dev libkissfft-dev:arm64
   libliquid-dev libfftw3-dev
   libspeexdsp-dev libsamplerate0-dev libsoxr-dev
+  libwebrtc-audio-processing-dev espeak-ng sox
   clang libclang-rt-14-dev
   g++-aarch64-linux-gnu qemu-user
   python3 python3-numpy python3-scipy
