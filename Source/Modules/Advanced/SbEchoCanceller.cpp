@@ -275,8 +275,8 @@ uint32_t subbands(ClassModule *m)
 
 void vec_aec1(SbAECV1Module *s, const float *microphone, const float *reference, float *output, uint32_t nSub)
 {
-    runCanceller(estimatorOf(&s->header, s->common), s->arrays, s->common.postFilterEnable != 0, microphone, reference, output,
-                 nSub);
+    runCanceller(estimatorOf(&s->header, s->common), s->arrays, s->common.postFilterEnable != 0, microphone,
+                 reference, output, nSub);
 }
 
 void vec_aec3(SbAECV3Module *s, const float *microphone, const float *reference, float *output, uint32_t nSub)
