@@ -123,6 +123,19 @@ protected:
             for (uint32_t i = 0; i < kve::kit::wireWords(w); ++i)
                 data(w)[i] = normal(rng_);
     }
+    // A second canceller on the same microphone and reference wires, writing its own output wire `twinOut_`.
+    ClassModule *twin(const Config &c)
+    {
+        twinOut_ = engine_.wire(1, 2 * c.subbands);
+        return construct(c, 2, {mic_, ref_, twinOut_}, nullptr);
+    }
+    // One block of fresh random data through a canceller and its twin.
+    void runBoth(ClassModule *m, ClassModule *other)
+    {
+        randomBlock();
+        pump(m);
+        pump(other);
+    }
     // Runs `blocks` blocks of fresh random data.
     void run(ClassModule *m, int blocks)
     {
@@ -138,6 +151,7 @@ protected:
     GenericWire *ref_ = nullptr;
     GenericWire *out_ = nullptr;
     GenericWire *freeze_ = nullptr;
+    GenericWire *twinOut_ = nullptr;
 };
 
 // |a - b| / |b| over a run of floats, b from the model.
@@ -319,18 +333,11 @@ TEST_F(SbEchoCanceller, AZeroVarianceFloorIsTheBaseForm)
         Config c;
         c.numTaps = taps;
         ClassModule *base = build(c);
-        GenericWire *mic = mic_;
-        GenericWire *ref = ref_;
-        GenericWire *baseOut = out_;
         c.variant = V3;
-        ClassModule *floored = build(c);
+        ClassModule *floored = twin(c);
         for (int b = 0; b < 12; ++b) {
-            randomBlock();
-            std::memcpy(mic->buffer, mic_->buffer, 4 * kve::kit::wireWords(mic));
-            std::memcpy(ref->buffer, ref_->buffer, 4 * kve::kit::wireWords(ref));
-            pump(base);
-            pump(floored);
-            ASSERT_EQ(words(out_), words(baseOut)) << "taps " << taps << " block " << b;
+            runBoth(base, floored);
+            ASSERT_EQ(words(twinOut_), words(out_)) << "taps " << taps << " block " << b;
         }
     }
 }
@@ -345,10 +352,7 @@ TEST_F(SbEchoCanceller, SizesAHostWritesAreHeldToWhatWasBuilt)
         c.postFilter = 1;
         c.tablePoints = 2;
         ClassModule *built = build(c);
-        GenericWire *mic = mic_;
-        GenericWire *ref = ref_;
-        GenericWire *builtOut = out_;
-        ClassModule *written = build(c);
+        ClassModule *written = twin(c);
         for (ClassModule *m : {built, written}) {
             float *table = array(m, v, PostTable);
             const float points[] = {-40.0f, -20.0f, 0.0f, 0.0f};
@@ -363,12 +367,8 @@ TEST_F(SbEchoCanceller, SizesAHostWritesAreHeldToWhatWasBuilt)
         if (v == V2)
             var<int32_t>(built, kHistoryIndexVariable) = 1;
         for (int b = 0; b < 8; ++b) {
-            randomBlock();
-            std::memcpy(mic->buffer, mic_->buffer, 4 * kve::kit::wireWords(mic));
-            std::memcpy(ref->buffer, ref_->buffer, 4 * kve::kit::wireWords(ref));
-            pump(built);
-            pump(written);
-            ASSERT_EQ(words(out_), words(builtOut)) << "variant " << v << " block " << b;
+            runBoth(built, written);
+            ASSERT_EQ(words(twinOut_), words(out_)) << "variant " << v << " block " << b;
         }
         if (v == V2) {
             EXPECT_EQ(var<int32_t>(written, kHistoryIndexVariable), var<int32_t>(built, kHistoryIndexVariable));
@@ -502,11 +502,8 @@ TEST_F(SbEchoCanceller, PostFilterScalesTheOutputByTheMappedGain)
         c.postFilter = 1;
         c.noiseScale = 0.1f; // large gains, so the table's lower segments are reached too
         ClassModule *plain = build(c);
-        GenericWire *mic = mic_;
-        GenericWire *ref = ref_;
-        GenericWire *plainOut = out_;
         c.tablePoints = static_cast<int32_t>(points.size());
-        ClassModule *m = build(c);
+        ClassModule *m = twin(c);
         for (size_t i = 0; i < points.size(); ++i) {
             array(m, v, PostTable)[2 * i] = points[i].first;
             array(m, v, PostTable)[2 * i + 1] = points[i].second;
@@ -514,19 +511,15 @@ TEST_F(SbEchoCanceller, PostFilterScalesTheOutputByTheMappedGain)
         ASSERT_EQ(ClassModule_Set(m, 0xFFFFFFFFu), 0);
         double lowest = 1.0;
         for (int b = 0; b < 6; ++b) {
-            randomBlock();
-            std::memcpy(mic->buffer, mic_->buffer, 4 * kve::kit::wireWords(mic));
-            std::memcpy(ref->buffer, ref_->buffer, 4 * kve::kit::wireWords(ref));
-            pump(plain);
-            pump(m);
+            runBoth(plain, m);
             for (uint32_t k = 0; k < c.subbands; ++k) {
                 const double g = array(plain, v, PostGain)[k];
                 lowest = std::min(lowest, g);
                 const double expected = mapped(g);
                 EXPECT_NEAR(array(m, v, PostGain)[k] / expected, 1.0, 0.005) << "variant " << v << " g " << g;
                 for (uint32_t part = 0; part < 2; ++part)
-                    EXPECT_NEAR(data(out_)[2 * k + part], expected * data(plainOut)[2 * k + part],
-                                0.005 * std::abs(expected * data(plainOut)[2 * k + part]) + 1e-7);
+                    EXPECT_NEAR(data(twinOut_)[2 * k + part], expected * data(out_)[2 * k + part],
+                                0.005 * std::abs(expected * data(out_)[2 * k + part]) + 1e-7);
             }
         }
         EXPECT_LT(lowest, std::pow(10.0, -3.0 / 20.0)) << "the run reaches below the table's middle point";
