@@ -46,13 +46,33 @@ Complex filterOutputFour(const float *w, const float *x, uint32_t taps)
     return {laneSum(re), laneSum(im)};
 }
 
-// 1 / d to single precision on four lanes: the reciprocal estimate refined by two Newton-Raphson steps.
-inline float32x4_t reciprocalFour(float32x4_t d)
+// 1 / d to single precision on four lanes: the reciprocal estimate refined by two Newton-Raphson steps, the words
+// AArch64's instructions give. Off AArch64 each lane follows the instructions' definition under the flush mode,
+// which is read once per subband rather than at every step.
+#if defined(__aarch64__)
+struct FlushMode {};
+inline FlushMode flushMode() { return {}; }
+inline float32x4_t reciprocalFour(float32x4_t d, FlushMode)
 {
     float32x4_t r = kve_reciprocalEstimate(d);
     r = vmulq_f32(r, kve_reciprocalStep(d, r));
     return vmulq_f32(r, kve_reciprocalStep(d, r));
 }
+#else
+using FlushMode = KveFlushMode;
+inline FlushMode flushMode() { return kve_currentFlushMode(); }
+inline float32x4_t reciprocalFour(float32x4_t d, FlushMode mode)
+{
+    float lanes[4];
+    vst1q_f32(lanes, d);
+    for (float &x : lanes) {
+        float r = kve_reciprocalEstimateLane(x, mode);
+        r = r * kve_reciprocalStepLane(x, r, mode);
+        x = r * kve_reciprocalStepLane(x, r, mode);
+    }
+    return vld1q_f32(lanes);
+}
+#endif
 
 // adaptSubband for a tap count that is a multiple of four, history slot i for tap i: four taps a lane each, sums in
 // four partial sums, gains through the reciprocal.
@@ -75,6 +95,7 @@ Complex adaptSubbandFour(const Estimator &e, const Subband &b, const CancellerAr
     }
     const float32x4_t leak = vdupq_n_f32(1.0f - a2);
     const float32x4_t half = vdupq_n_f32(0.5f);
+    const FlushMode mode = flushMode();
     Complex current = error;
     for (int32_t pass = 0; pass < e.passes; ++pass) {
         float32x4_t spread = vdupq_n_f32(0.0f);
@@ -99,7 +120,7 @@ Complex adaptSubbandFour(const Estimator &e, const Subband &b, const CancellerAr
         for (uint32_t i = 0; i < taps; i += 4) {
             const float32x4_t p = vld1q_f32(b.variance + i);
             const float32x4_t xp = vld1q_f32(b.power + i);
-            const float32x4_t k = vmulq_f32(p, reciprocalFour(vaddq_f32(den, vmulq_f32(xp, p))));
+            const float32x4_t k = vmulq_f32(p, reciprocalFour(vaddq_f32(den, vmulq_f32(xp, p)), mode));
             const float32x4x2_t x = vld2q_f32(b.history + 2 * i);
             const float32x4x2_t wp = vld2q_f32(scratch.predictedTaps + 2 * i);
             // conj(x) e
