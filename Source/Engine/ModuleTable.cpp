@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "Engine/EngineInternal.h"
+#include "Modules/Advanced/SbEchoCancellers.h"
 #include "Modules/Standard/StandardClasses.h"
 
 extern "C" {
@@ -264,6 +265,9 @@ const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modSineGenClass.record,
     &kve_modTableInterpRuntimeClass.record,
     &kve_modTwoPieceInterpClass.record,
+    &kve_modSbAECV1Class.record,
+    &kve_modSbAECV2Class.record,
+    &kve_modSbAECV3Class.record,
     nullptr,
 };
 
