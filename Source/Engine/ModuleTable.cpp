@@ -3,7 +3,7 @@
 #include <iterator>
 
 #include "Engine/EngineInternal.h"
-#include "Modules/Advanced/SbEchoCancellers.h"
+#include "Modules/Advanced/SbNoiseReducer.h"
 #include "Modules/Standard/StandardClasses.h"
 
 extern "C" {
@@ -268,6 +268,7 @@ const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modSbAECV1Class.record,
     &kve_modSbAECV2Class.record,
     &kve_modSbAECV3Class.record,
+    &kve_modSCNRv1Class.record,
     nullptr,
 };
 
