@@ -3,6 +3,8 @@
 #include <iterator>
 
 #include "Engine/EngineInternal.h"
+#include "Modules/Advanced/SbBeamformers.h"
+#include "Modules/Advanced/SbSplitter.h"
 #include "Modules/Standard/StandardClasses.h"
 
 extern "C" {
@@ -222,6 +224,7 @@ const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modZeroCrossingDetectorFract32Class.record,
     &kve_modZeroCrossingDetectorClass.record,
     &kve_modZeroSourceClass.record,
+    &kve_modSbSplitterClass.record,
     &kve_modAGCMultiplierClass.record,
     &kve_modApplyPresetClass.record,
     &kve_modDCSourceControlFract32Class.record,
@@ -264,6 +267,8 @@ const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modSineGenClass.record,
     &kve_modTableInterpRuntimeClass.record,
     &kve_modTwoPieceInterpClass.record,
+    &kve_modSbBeamformerClass.record,
+    &kve_modSbBeamformerV2Class.record,
     nullptr,
 };
 
