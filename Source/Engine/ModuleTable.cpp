@@ -3,7 +3,8 @@
 #include <iterator>
 
 #include "Engine/EngineInternal.h"
-#include "Modules/Advanced/SbNoiseReducer.h"
+#include "Modules/Advanced/SbBeamformers.h"
+#include "Modules/Advanced/SbSplitter.h"
 #include "Modules/Standard/StandardClasses.h"
 
 extern "C" {
@@ -223,6 +224,7 @@ const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modZeroCrossingDetectorFract32Class.record,
     &kve_modZeroCrossingDetectorClass.record,
     &kve_modZeroSourceClass.record,
+    &kve_modSbSplitterClass.record,
     &kve_modAGCMultiplierClass.record,
     &kve_modApplyPresetClass.record,
     &kve_modDCSourceControlFract32Class.record,
@@ -268,6 +270,8 @@ const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modSbAECV1Class.record,
     &kve_modSbAECV2Class.record,
     &kve_modSbAECV3Class.record,
+    &kve_modSbBeamformerClass.record,
+    &kve_modSbBeamformerV2Class.record,
     &kve_modSCNRv1Class.record,
     nullptr,
 };
