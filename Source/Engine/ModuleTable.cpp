@@ -4,6 +4,8 @@
 
 #include "Engine/EngineInternal.h"
 #include "Modules/Advanced/SbBeamformers.h"
+#include "Modules/Advanced/SbEchoCancellers.h"
+#include "Modules/Advanced/SbNoiseReducer.h"
 #include "Modules/Advanced/SbSplitter.h"
 #include "Modules/Standard/StandardClasses.h"
 

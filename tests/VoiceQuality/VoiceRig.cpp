@@ -635,6 +635,30 @@ private:
     SubbandLayout layout_;
 };
 
+// The gain a on the clean segment s that leaves the least of y - a s: the speech the segment keeps.
+double gainOn(const float *y, const float *s)
+{
+    double ys = 0, ss = 0;
+    for (size_t i = 0; i < kSegment; ++i) {
+        ys += static_cast<double>(y[i]) * s[i];
+        ss += static_cast<double>(s[i]) * s[i];
+    }
+    return ys / ss;
+}
+
+// A segment's SNR with the speech it keeps as the signal and all else as noise, held to -10 .. 35 dB: a change of
+// level alone is no noise.
+double scaledSnr(const float *y, const float *s)
+{
+    const double a = gainOn(y, s);
+    double signal = 0, noise = 0;
+    for (size_t i = 0; i < kSegment; ++i) {
+        signal += a * s[i] * a * s[i];
+        noise += (y[i] - a * s[i]) * (y[i] - a * s[i]);
+    }
+    return std::clamp(db10(signal / noise), -10.0, 35.0);
+}
+
 // The lag (0 .. 1023 samples) at which the output best matches the clean speech.
 size_t lagOf(const Signal &out, const Signal &clean)
 {
@@ -709,22 +733,14 @@ NoiseFigures noiseFigures(const NoiseScene &scene, const Signal &rawOut)
     NoiseFigures f;
     double pauseIn = 0, pauseOut = 0, speechEnergy = 0, keptEnergy = 0;
     size_t active = 0;
-    std::vector<float> diffIn(kSegment), diffOut(kSegment);
     for (size_t t = from; t + kSegment <= to; t += kSegment) {
         const float *s = &scene.clean[t];
         const double es = energy(s, kSegment);
         if (es > peak * 1e-4) {
-            double sy = 0;
-            for (size_t i = 0; i < kSegment; ++i) {
-                diffIn[i] = scene.noisy[t + i] - s[i];
-                diffOut[i] = out[t + i] - s[i];
-                sy += static_cast<double>(out[t + i]) * s[i];
-            }
-            // Segmental SNR, each segment held to -10 .. 35 dB.
-            f.segSnrIn += std::clamp(db10(es / energy(diffIn.data(), kSegment)), -10.0, 35.0);
-            f.segSnrOut += std::clamp(db10(es / energy(diffOut.data(), kSegment)), -10.0, 35.0);
-            // The speech kept: the output's projection on the clean segment.
-            keptEnergy += sy * sy / es;
+            const double kept = gainOn(&out[t], s);
+            f.segSnrIn += scaledSnr(&scene.noisy[t], s);
+            f.segSnrOut += scaledSnr(&out[t], s);
+            keptEnergy += kept * kept * es;
             speechEnergy += es;
             ++active;
         } else if (es < peak * 1e-7) {

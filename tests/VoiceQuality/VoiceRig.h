@@ -158,9 +158,14 @@ struct NoiseScene {
 };
 NoiseScene makeNoiseScene(bool pink, double snrDb, double scale);
 
+// Over the segments of 20 ms after the lead: the segmental SNR of the input and output, each segment's output
+// scaled to the clean speech first (what it keeps of the speech is the signal, all else is noise, so a change of level
+// alone is none); the attenuation of the noise in the speech pauses and of the speech the output keeps.
 struct NoiseFigures {
     double segSnrIn = 0, segSnrOut = 0, noiseAttenuation = 0, speechAttenuation = 0;
-    double gain() const { return segSnrOut - segSnrIn; }
+    double segmentalGain() const { return segSnrOut - segSnrIn; }
+    // The rise of the SNR: speech kept over noise kept, against the input's.
+    double snrGain() const { return noiseAttenuation - speechAttenuation; }
 };
 Signal runDenoiser(Denoiser &d, const Signal &in);
 NoiseFigures noiseFigures(const NoiseScene &scene, const Signal &out);
