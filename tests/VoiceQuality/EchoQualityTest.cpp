@@ -85,13 +85,14 @@ struct Case {
     const char *name;
     uint32_t classId;
     int references;
-    const char *model; // the numpy model of its equations
+    const char *model;    // the numpy model of its equations
+    float minTapVariance; // V3's floor: low enough to keep the steady ERLE, high enough to act
 };
 
 const Case kCases[] = {
-    {"V1", kV1, 1, "v1"},
-    {"V2", kV2, 1, "v2"},
-    {"V3", kV3, 1, "v3"},
+    {"V1", kV1, 1, "v1", 0.0f},
+    {"V2", kV2, 1, "v2", 0.0f},
+    {"V3", kV3, 1, "v3", 1e-4f},
 };
 
 TEST(EchoQuality, SubbandCancellersConvergeTrackAPathChangeAndSpareTheNearEnd)
@@ -99,6 +100,7 @@ TEST(EchoQuality, SubbandCancellersConvergeTrackAPathChangeAndSpareTheNearEnd)
     for (const Case &c : kCases) {
         SCOPED_TRACE(c.name);
         AecSettings s{c.classId};
+        s.minTapVariance = c.minTapVariance;
         auto canceller = subbandCanceller(s, c.references);
         ASSERT_NE(canceller, nullptr) << "the class is not in the library's class table";
         const EchoScene &sc = scene(c.references);
@@ -139,7 +141,9 @@ TEST(EchoQuality, CeilingAndPeersOnTheSameSignals)
         runs.emplace_back(std::string("webrtc ") + tag, webrtcCanceller(references));
         for (const Case &c : kCases)
             if (c.references == references)
-                runs.emplace_back(std::string(c.name) + " at 256/128", subbandCanceller({c.classId, 256}, references));
+                runs.emplace_back(std::string(c.name) + " at 256/128",
+                                  subbandCanceller({c.classId, 256, 128, 12, 2, 1.0f, 10.0f, c.minTapVariance},
+                                                   references));
         for (auto &[name, canceller] : runs)
             if (canceller != nullptr)
                 print(name.c_str(), echoFigures(sc, runCanceller(*canceller, sc)));
