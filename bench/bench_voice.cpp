@@ -25,11 +25,12 @@ constexpr uint32_t kBeamformer = 0xBEEF42FCu, kBeamformerV2 = 0xBEEF42FDu, kSpli
 constexpr uint32_t kReducer = 0xBEEF43C4u;
 constexpr uint32_t kMics = 4, kDirections = 8, kBands = 4;
 
-// Time per block and the multiple of real time, for work that stands for `seconds` of audio per iteration.
-void report(benchmark::State &state, double seconds)
+// Time per call (a block of a class, a frame of a peer) and the multiple of real time, for work that stands for
+// `seconds` of audio per call.
+void report(benchmark::State &state, double seconds, const char *per = "ns_per_block")
 {
     const auto n = static_cast<double>(state.iterations());
-    state.counters["ns_per_block"] =
+    state.counters[per] =
         benchmark::Counter(n * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["realtime_x"] = benchmark::Counter(n * seconds, benchmark::Counter::kIsRate);
 }
@@ -104,7 +105,7 @@ void BM_VoicePeerCanceller(benchmark::State &state, const char *peer, int refere
     Signal out(f);
     for (auto _ : state)
         c->process(mic.data(), ref.data(), out.data());
-    report(state, double(f) / kRate);
+    report(state, double(f) / kRate, "ns_per_frame");
 }
 BENCHMARK_CAPTURE(BM_VoicePeerCanceller, speexdsp, "speexdsp", 1);
 BENCHMARK_CAPTURE(BM_VoicePeerCanceller, speexdsp_stereo, "speexdsp", 2);
@@ -123,7 +124,7 @@ void BM_VoicePeerDenoiser(benchmark::State &state, const char *peer)
     Signal out(f);
     for (auto _ : state)
         d->process(in.data(), out.data());
-    report(state, double(f) / kRate);
+    report(state, double(f) / kRate, "ns_per_frame");
 }
 BENCHMARK_CAPTURE(BM_VoicePeerDenoiser, speexdsp, "speexdsp");
 BENCHMARK_CAPTURE(BM_VoicePeerDenoiser, webrtc, "webrtc");

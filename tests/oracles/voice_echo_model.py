@@ -30,7 +30,7 @@ def main(argv):
     alpha = math.exp(-1.0 / (time_constant * block_rate))
     if model == "stereo":
         import subband_stereo_aec
-        out = subband_stereo_aec.run_stereo(mic, ref[:, :, 0], ref[:, :, 1], taps, noise_scale, alpha, iterations)
+        out, _ = subband_stereo_aec.run_stereo(mic, ref[:, :, 0], ref[:, :, 1], taps, noise_scale, alpha, iterations)
     else:
         floor = min_variance if model == "v3" else None
         out = subband_aec.run(mic, ref[:, :, 0], taps, noise_scale, alpha, iterations, min_variance=floor)["output"]
