@@ -3,8 +3,7 @@
 #include <iterator>
 
 #include "Engine/EngineInternal.h"
-#include "Modules/Advanced/SbBeamformers.h"
-#include "Modules/Advanced/SbSplitter.h"
+#include "Modules/Advanced/AdvancedClasses.h"
 #include "Modules/Standard/StandardClasses.h"
 
 extern "C" {
@@ -267,6 +266,9 @@ const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modSineGenClass.record,
     &kve_modTableInterpRuntimeClass.record,
     &kve_modTwoPieceInterpClass.record,
+    &kve_modSbAECV1Class.record,
+    &kve_modSbAECV2Class.record,
+    &kve_modSbAECV3Class.record,
     &kve_modSbBeamformerClass.record,
     &kve_modSbBeamformerV2Class.record,
     nullptr,
