@@ -3,10 +3,8 @@
 #include <iterator>
 
 #include "Engine/EngineInternal.h"
-#include "Modules/Advanced/SbBeamformers.h"
-#include "Modules/Advanced/SbEchoCancellers.h"
+#include "Modules/Advanced/AdvancedClasses.h"
 #include "Modules/Advanced/SbNoiseReducer.h"
-#include "Modules/Advanced/SbSplitter.h"
 #include "Modules/Standard/StandardClasses.h"
 
 extern "C" {

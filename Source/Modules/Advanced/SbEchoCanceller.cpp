@@ -32,7 +32,7 @@ inline float laneSum(float32x4_t v)
 
 inline float powerOf(Complex z) { return std::fma(z.re, z.re, z.im * z.im); }
 
-// sum of taps x history over blocks of four taps, history slot i for tap i.
+// The sum of taps x history over blocks of four taps, history slot i for tap i.
 Complex filterOutputFour(const float *w, const float *x, uint32_t taps)
 {
     float32x4_t re = vdupq_n_f32(0.0f);

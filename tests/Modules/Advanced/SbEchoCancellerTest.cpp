@@ -239,8 +239,8 @@ TEST_F(SbEchoCanceller, FollowsTheModelOfItsEquations)
     }
 }
 
-// Without taps the microphone passes untouched and every post-filter gain is 1; a fresh canceller (all taps 0)
-// passes its first block untouched too.
+// Without taps the microphone passes untouched, no history is kept (the circular form's slot stays 0) and every
+// post-filter gain is 1; a fresh canceller (all taps 0) passes its first block untouched too.
 TEST_F(SbEchoCanceller, PassesTheMicrophoneWithoutTapsOrBeforeAdapting)
 {
     for (Variant v : {V1, V2, V3}) {
@@ -251,6 +251,8 @@ TEST_F(SbEchoCanceller, PassesTheMicrophoneWithoutTapsOrBeforeAdapting)
             c.postFilter = 1;
             ClassModule *m = build(c);
             ASSERT_NE(m, nullptr);
+            if (v == V2)
+                var<int32_t>(m, kHistoryIndexVariable) = 3;
             for (int b = 0; b < (taps == 0 ? 3 : 1); ++b) {
                 randomBlock();
                 pump(m);
@@ -259,6 +261,11 @@ TEST_F(SbEchoCanceller, PassesTheMicrophoneWithoutTapsOrBeforeAdapting)
             if (taps == 0) {
                 for (uint32_t k = 0; k < c.subbands; ++k)
                     EXPECT_EQ(array(m, v, PostGain)[k], 1.0f) << "variant " << v << " subband " << k;
+                for (uint32_t i = 0; i < 2 * 4 * c.subbands; ++i)
+                    ASSERT_EQ(array(m, v, RefHistory)[i], 0.0f) << "variant " << v << " no history is kept";
+                if (v == V2) {
+                    EXPECT_EQ(var<int32_t>(m, kHistoryIndexVariable), 0);
+                }
             }
         }
     }

@@ -77,7 +77,10 @@ protected:
             outs.push_back(spectrum(channels, complex));
         return outs;
     }
-    static const float *mask(ClassModule *m, uint32_t band) { return kvetest::privateArray<float>(m, 3) + band * kBins; }
+    static const float *mask(ClassModule *m, uint32_t band)
+    {
+        return kvetest::privateArray<float>(m, 3) + band * kBins;
+    }
     void pump(ClassModule *m) { ASSERT_EQ(kve_fwPumpModule(engine_.get(), m), KVE_OK); }
 
     kvetest::TestEngine engine_;

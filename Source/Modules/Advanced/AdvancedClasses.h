@@ -1,0 +1,6 @@
+// Class records of the advanced module pack.
+#pragma once
+
+#include "Modules/Advanced/SbBeamformers.h"
+#include "Modules/Advanced/SbEchoCancellers.h"
+#include "Modules/Advanced/SbSplitter.h"
