@@ -92,7 +92,10 @@ std::unique_ptr<EchoCanceller> speexCanceller(int frame, int tail, int reference
     return std::make_unique<SpeexCanceller>(frame, tail, references);
 }
 
-std::unique_ptr<Denoiser> speexDenoiser(int frame, int floorDb) { return std::make_unique<SpeexDenoiser>(frame, floorDb); }
+std::unique_ptr<Denoiser> speexDenoiser(int frame, int floorDb)
+{
+    return std::make_unique<SpeexDenoiser>(frame, floorDb);
+}
 #else
 std::unique_ptr<EchoCanceller> speexCanceller(int, int, int) { return nullptr; }
 std::unique_ptr<Denoiser> speexDenoiser(int, int) { return nullptr; }
