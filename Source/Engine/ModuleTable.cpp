@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "Engine/EngineInternal.h"
+#include "Modules/Advanced/SbStereoEchoCanceller.h"
 #include "Modules/Standard/StandardClasses.h"
 
 extern "C" {
@@ -264,6 +265,7 @@ const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modSineGenClass.record,
     &kve_modTableInterpRuntimeClass.record,
     &kve_modTwoPieceInterpClass.record,
+    &kve_modSbStereoAECV1Class.record,
     nullptr,
 };
 
