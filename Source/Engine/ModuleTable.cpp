@@ -5,6 +5,7 @@
 #include "Engine/EngineInternal.h"
 #include "Modules/Advanced/AdvancedClasses.h"
 #include "Modules/Advanced/SbNoiseReducer.h"
+#include "Modules/Advanced/SbStereoEchoCanceller.h"
 #include "Modules/Standard/StandardClasses.h"
 
 extern "C" {
@@ -268,6 +269,7 @@ const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modTableInterpRuntimeClass.record,
     &kve_modTwoPieceInterpClass.record,
     &kve_modSbAECV1Class.record,
+    &kve_modSbStereoAECV1Class.record,
     &kve_modSbAECV2Class.record,
     &kve_modSbAECV3Class.record,
     &kve_modSbBeamformerClass.record,
