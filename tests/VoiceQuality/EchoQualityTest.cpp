@@ -31,7 +31,7 @@ constexpr bool kUnderSanitizers = false;
 #endif
 constexpr double kWhiteSeconds = kUnderSanitizers ? 3.0 : 6.0;
 
-constexpr uint32_t kV1 = 0xBEEF429Au, kV2 = 0xBEEF429Du, kV3 = 0xBEEF429Eu;
+constexpr uint32_t kV1 = 0xBEEF429Au, kV2 = 0xBEEF429Du, kV3 = 0xBEEF429Eu, kStereo = 0xBEEF429Bu;
 
 const EchoScene &scene(int references)
 {
@@ -93,6 +93,7 @@ const Case kCases[] = {
     {"V1", kV1, 1, "v1", 0.0f},
     {"V2", kV2, 1, "v2", 0.0f},
     {"V3", kV3, 1, "v3", 1e-4f},
+    {"stereo", kStereo, 2, "stereo", 0.0f},
 };
 
 TEST(EchoQuality, SubbandCancellersConvergeTrackAPathChangeAndSpareTheNearEnd)
