@@ -147,7 +147,7 @@ void BM_VoiceEchoQuality(benchmark::State &state, const char *name, int size, in
     static const EchoScene mono = makeEchoScene(1, 6.0), stereo = makeEchoScene(2, 6.0);
     const EchoScene &sc = references == 1 ? mono : stereo;
     std::unique_ptr<EchoCanceller> c = canceller(name, size, references);
-    if (c == nullptr || sc.mic.empty()) {
+    if (c == nullptr || !sc.hasSpeech()) {
         state.SkipWithError("canceller or speech not available");
         return;
     }
@@ -185,7 +185,7 @@ void BM_VoiceNoiseQuality(benchmark::State &state, const char *name)
                 std::unique_ptr<Denoiser> d = peer == "speexdsp" ? speexDenoiser(kHop, -15)
                                               : peer == "webrtc" ? webrtcDenoiser()
                                                                  : subbandReducer(512, kHop, -15.0f, 1.0f);
-                if (d == nullptr || sc.clean.empty()) {
+                if (d == nullptr || !sc.hasSpeech()) {
                     state.SkipWithError("denoiser or speech not available");
                     return;
                 }

@@ -105,6 +105,7 @@ TEST(EchoQuality, SubbandCancellersConvergeTrackAPathChangeAndSpareTheNearEnd)
         auto canceller = subbandCanceller(s, c.references);
         ASSERT_NE(canceller, nullptr) << "the class is not in the library's class table";
         const EchoScene &sc = scene(c.references);
+        ASSERT_TRUE(sc.hasSpeech());
         const EchoFigures f = echoFigures(sc, runCanceller(*canceller, sc));
         print(c.name, f);
         const double limit = kUnderSanitizers ? kWhiteSeconds : 5.0;
@@ -129,6 +130,7 @@ TEST(EchoQuality, CeilingAndPeersOnTheSameSignals)
 {
     for (int references : {1, 2}) {
         const EchoScene &sc = scene(references);
+        ASSERT_TRUE(sc.hasSpeech());
         const char *tag = references == 1 ? "mono" : "stereo";
         for (int size : {512, 256}) {
             const double ceiling = leastSquaresCeiling(sc, size, 128, 12);

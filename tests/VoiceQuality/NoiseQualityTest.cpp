@@ -42,7 +42,7 @@ TEST(NoiseQuality, ReducerRaisesTheSnrAtEveryInputSnr)
             const std::string name = std::string(pink ? "pink" : "white") + " " + std::to_string(int(snr)) + " dB";
             SCOPED_TRACE(name);
             const NoiseScene sc = makeNoiseScene(pink, snr, 1.0);
-            ASSERT_FALSE(sc.clean.empty());
+            ASSERT_TRUE(sc.hasSpeech());
             const NoiseFigures f = reduce(sc);
             print("reducer, " + name, f);
             EXPECT_GT(f.snrGain(), 0.0);

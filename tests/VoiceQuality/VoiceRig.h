@@ -104,6 +104,7 @@ struct EchoScene {
     size_t swapAt = 0, speechAt = 0, doubleTalkAt = 0, doubleTalkEnd = 0, quietAt = 0;
     std::vector<Signal> far; // one per reference
     Signal mic, echo;
+    bool hasSpeech() const { return doubleTalkEnd > doubleTalkAt; }
 };
 EchoScene makeEchoScene(int references, double whiteSeconds);
 
@@ -155,6 +156,7 @@ public:
 struct NoiseScene {
     Signal clean, noisy;
     double lead = 2.0; // seconds of noise alone before the speech, for the noise trackers to settle
+    bool hasSpeech() const { return clean.size() > static_cast<size_t>((lead + 1.0) * kRate); }
 };
 NoiseScene makeNoiseScene(bool pink, double snrDb, double scale);
 
