@@ -71,8 +71,7 @@ kvetest::EngineOptions rigOptions()
 } // namespace
 
 SubbandLayout::SubbandLayout(uint32_t classId, int bins, int hop, const std::vector<uint32_t> &inputChannels,
-                             const std::vector<uint32_t> &outputChannels, const std::vector<uint32_t> &args,
-                             int controlInputs)
+                             const std::vector<uint32_t> &outputChannels, const std::vector<uint32_t> &args)
     : engine_(rigOptions())
 {
     engine_->classTable = g_module_descriptor_table;
@@ -82,11 +81,8 @@ SubbandLayout::SubbandLayout(uint32_t classId, int bins, int hop, const std::vec
         return ClassWire_Constructor(engine_.get(), &status_, rateBits, (4u << 28) | (1u << 27) | channels,
                                      2u * static_cast<uint32_t>(bins), 0);
     };
-    for (size_t k = 0; k < inputChannels.size(); ++k) {
-        inputs_.push_back(static_cast<int>(k) < controlInputs
-                              ? ClassWire_Constructor(engine_.get(), &status_, rateBits, (4u << 28) | 1u, 1, 0)
-                              : subband(inputChannels[k]));
-    }
+    for (uint32_t c : inputChannels)
+        inputs_.push_back(subband(c));
     for (uint32_t c : outputChannels)
         outputs_.push_back(subband(c));
     if (status_ != KVE_OK)
@@ -315,7 +311,7 @@ EchoScene makeEchoScene(int references, double whiteSeconds)
     s.doubleTalkAt = s.speechAt + std::max<size_t>(speechLength, near.size()) - near.size();
     s.doubleTalkEnd = s.doubleTalkAt + near.size();
     s.quietAt = s.speechAt + speechLength;
-    s.echo.assign(total, 0.0f);
+    Signal echo(total, 0.0f);
     // Each loudspeaker's path takes an equal share of the echo.
     const double pathDb = kEchoGainDb - 10.0 * std::log10(static_cast<double>(references));
     for (int r = 0; r < references; ++r) {
@@ -326,13 +322,13 @@ EchoScene makeEchoScene(int references, double whiteSeconds)
         const Signal a = convolve(x, roomResponse(101u + static_cast<uint32_t>(r), pathDb));
         const Signal b = convolve(x, roomResponse(201u + static_cast<uint32_t>(r), pathDb));
         for (size_t t = 0; t < total; ++t)
-            s.echo[t] += t < s.swapAt ? a[t] : b[t];
+            echo[t] += t < s.swapAt ? a[t] : b[t];
         s.far.push_back(std::move(x));
     }
     const double noiseLevel = kFarLevel * std::pow(10.0, (kEchoGainDb + kNearNoiseDb) / 20.0);
     s.mic = whiteNoise(total, noiseLevel, 7);
     for (size_t t = 0; t < total; ++t)
-        s.mic[t] += s.echo[t];
+        s.mic[t] += echo[t];
     for (size_t t = 0; t < near.size(); ++t)
         s.mic[s.doubleTalkAt + t] += near[t];
     return s;

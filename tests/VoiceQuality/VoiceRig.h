@@ -50,15 +50,11 @@ private:
 // the block rate (16 kHz / hop) as their sample rate.
 class SubbandLayout {
 public:
-    // Wire channel counts of the inputs and outputs, then the constructor arguments. `controlInputs` leading inputs
-    // are one-word integer control wires instead of subband wires.
+    // Wire channel counts of the inputs and outputs, then the constructor arguments.
     SubbandLayout(uint32_t classId, int bins, int hop, const std::vector<uint32_t> &inputChannels,
-                  const std::vector<uint32_t> &outputChannels, const std::vector<uint32_t> &args,
-                  int controlInputs = 0);
+                  const std::vector<uint32_t> &outputChannels, const std::vector<uint32_t> &args);
 
     bool built() const { return module_ != nullptr; }
-    int32_t status() const { return status_; }
-    ClassModule *module() { return module_; }
     float *input(int k) { return static_cast<float *>(inputs_[k]->buffer); }
     float *output(int k) { return static_cast<float *>(outputs_[k]->buffer); }
     // Runs the layout once: one block.
@@ -103,7 +99,7 @@ struct EchoScene {
     double whiteSeconds = 0;
     size_t swapAt = 0, speechAt = 0, doubleTalkAt = 0, doubleTalkEnd = 0, quietAt = 0;
     std::vector<Signal> far; // one per reference
-    Signal mic, echo;
+    Signal mic;
     bool hasSpeech() const { return doubleTalkEnd > doubleTalkAt; }
 };
 EchoScene makeEchoScene(int references, double whiteSeconds);
