@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -98,6 +99,8 @@ const Case kCases[] = {
 
 TEST(EchoQuality, SubbandCancellersConvergeTrackAPathChangeAndSpareTheNearEnd)
 {
+    // The ceiling of each reference count at 512/128, shared by the cancellers of that count.
+    std::map<int, double> ceilings;
     for (const Case &c : kCases) {
         SCOPED_TRACE(c.name);
         AecSettings s{c.classId};
@@ -121,7 +124,9 @@ TEST(EchoQuality, SubbandCancellersConvergeTrackAPathChangeAndSpareTheNearEnd)
         std::printf("[ echo ] %-22s numpy model of the equations %5.1f dB\n", c.name, model);
         EXPECT_NEAR(f.steadyA, model, 1.0);
         // No subband canceller of these taps passes the least-squares filter through the same bank.
-        EXPECT_LE(f.steadyA, leastSquaresCeiling(sc, s.size, s.hop, s.taps) + 1.0);
+        if (!ceilings.contains(c.references))
+            ceilings[c.references] = leastSquaresCeiling(sc, s.size, s.hop, s.taps);
+        EXPECT_LE(f.steadyA, ceilings[c.references] + 1.0);
     }
 }
 
@@ -142,8 +147,9 @@ TEST(EchoQuality, CeilingAndPeersOnTheSameSignals)
         // speexdsp with the 96 ms tail that 12 taps of hop 128 span.
         runs.emplace_back(std::string("speexdsp ") + tag, speexCanceller(128, 1536, references));
         runs.emplace_back(std::string("webrtc ") + tag, webrtcCanceller(references));
+        // The smaller transform is reported from the optimised build only.
         for (const Case &c : kCases)
-            if (c.references == references)
+            if (c.references == references && !kUnderSanitizers)
                 runs.emplace_back(std::string(c.name) + " at 256/128",
                                   subbandCanceller({c.classId, 256, 128, 12, 2, 1.0f, 10.0f, c.minTapVariance},
                                                    references));

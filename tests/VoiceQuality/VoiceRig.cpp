@@ -655,14 +655,15 @@ double scaledSnr(const float *y, const float *s)
     return std::clamp(db10(signal / noise), -10.0, 35.0);
 }
 
-// The lag (0 .. 1023 samples) at which the output best matches the clean speech.
-size_t lagOf(const Signal &out, const Signal &clean)
+// The lag (0 .. 1023 samples) at which the output best matches the clean speech, over the first two seconds of it.
+size_t lagOf(const Signal &out, const Signal &clean, size_t from)
 {
+    const size_t to = std::min(clean.size(), from + 2 * static_cast<size_t>(kRate));
     size_t best = 0;
     double bestScore = -1e300;
-    for (size_t lag = 0; lag < 1024; lag += 1) {
+    for (size_t lag = 0; lag < 1024; ++lag) {
         double s = 0;
-        for (size_t t = 0; t + lag < out.size() && t < clean.size(); t += 4)
+        for (size_t t = from; t < to && t + lag < out.size(); t += 4)
             s += static_cast<double>(out[t + lag]) * clean[t];
         if (s > bestScore) {
             bestScore = s;
@@ -720,9 +721,9 @@ Signal runDenoiser(Denoiser &d, const Signal &in)
 
 NoiseFigures noiseFigures(const NoiseScene &scene, const Signal &rawOut)
 {
-    Signal out(rawOut.begin() + static_cast<std::ptrdiff_t>(lagOf(rawOut, scene.clean)), rawOut.end());
-    out.resize(scene.clean.size(), 0.0f);
     const size_t from = static_cast<size_t>(scene.lead * kRate), to = scene.clean.size() - kSegment;
+    Signal out(rawOut.begin() + static_cast<std::ptrdiff_t>(lagOf(rawOut, scene.clean, from)), rawOut.end());
+    out.resize(scene.clean.size(), 0.0f);
     double peak = 0;
     for (size_t t = from; t + kSegment <= to; t += kSegment)
         peak = std::max(peak, energy(&scene.clean[t], kSegment));
