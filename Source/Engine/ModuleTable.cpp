@@ -271,6 +271,7 @@ const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modSbAECV3Class.record,
     &kve_modSbBeamformerClass.record,
     &kve_modSbBeamformerV2Class.record,
+    &kve_modSCNRv1Class.record,
     nullptr,
 };
 
