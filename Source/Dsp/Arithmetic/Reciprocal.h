@@ -22,6 +22,7 @@ static inline float32x4_t kve_reciprocalStep(float32x4_t d, float32x4_t r)
 
 #else
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -57,6 +58,17 @@ static inline bool kve_isZeroOperand(uint32_t bits, KveFlushMode mode)
     return magnitude == 0 || (mode.inputs && magnitude < 0x00800000u);
 }
 
+// The estimate's table: for the top eight fraction bits i of d, the low eight bits of 1/d rounded to nine significant
+// bits, with d's significand 256 + i standing for 0.5..1 and the result 256..511 for 1..2. Looked up rather than
+// divided: the lanes run once per tap in the echo cancellers' updates.
+inline constexpr auto kReciprocalEstimateTable = [] {
+    std::array<uint8_t, 256> table{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        table[i] = static_cast<uint8_t>((((1u << 19) / (2u * (256u + i) + 1u) + 1u) / 2u) & 0xFFu);
+    }
+    return table;
+}();
+
 // 1/d to 8 bits (FRECPE): the top eight fraction bits of d select 1/d rounded to nine significant bits.
 static inline float kve_reciprocalEstimateLane(float d, KveFlushMode mode)
 {
@@ -84,10 +96,8 @@ static inline float kve_reciprocalEstimateLane(float d, KveFlushMode mode)
         e = 1 - static_cast<int32_t>(places);
         fraction = (fraction << places) & 0x007FFFFFu;
     }
-    const uint32_t scaled = 256u + (fraction >> 15);                       // 256..511 stands for 0.5..1
-    const uint32_t estimate = ((1u << 19) / (2u * scaled + 1u) + 1u) / 2u; // 256..511 stands for 1..2
     const int32_t resultExponent = 253 - e;
-    uint32_t resultFraction = (estimate & 0xFFu) << 15;
+    uint32_t resultFraction = uint32_t{kReciprocalEstimateTable[fraction >> 15]} << 15;
     if (resultExponent > 0) {
         return std::bit_cast<float>(sign | static_cast<uint32_t>(resultExponent) << 23 | resultFraction);
     }

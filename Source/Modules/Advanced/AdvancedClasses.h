@@ -3,4 +3,5 @@
 
 #include "Modules/Advanced/SbBeamformers.h"
 #include "Modules/Advanced/SbEchoCancellers.h"
+#include "Modules/Advanced/SbNoiseReducer.h"
 #include "Modules/Advanced/SbSplitter.h"

@@ -69,13 +69,11 @@ float tableGain(float u, float v)
     return (1.0f - fu) * ((1.0f - fv) * t[0] + fv * t[10]) + fu * ((1.0f - fv) * t[1] + fv * t[11]);
 }
 
-// Subbands this block: the input's complex samples, held to what the output holds and the state was built for.
+// Subbands this block: the input's complex samples, held to what the output holds and the state was built for (the
+// five state arrays share one length).
 uint32_t subbandsOf(ClassModule *m)
 {
-    uint32_t built = capacity(m, 0);
-    for (uint32_t k = 1; k < kArrays; ++k)
-        built = std::min(built, capacity(m, k));
-    return std::min({built, wireWords(wire(m, 0)) / 2, wireWords(wire(m, 1)) / 2});
+    return std::min({capacity(m, 0), wireWords(wire(m, 0)) / 2, wireWords(wire(m, 1)) / 2});
 }
 
 ClassModule *scnrConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
