@@ -26,19 +26,17 @@ import sys
 import numpy as np
 
 
-def run_stereo(mic, ref1, ref2, num_taps, noise_scale, alpha, iterations, table=None, states=None):
+def run_stereo(mic, ref1, ref2, num_taps, noise_scale, alpha, iterations, states=None):
     """Runs the canceller over blocks of subband samples.
 
-    mic, ref1, ref2: complex arrays (blocks, subbands). table: None, or (x, y) points in dB through which each
-    subband's residual-echo gain |g| is mapped (straight lines, held at the ends) and multiplied into the output.
-    states: None, or a list that receives per block a dict of the taps w (subbands, taps, 2), the covariances P
-    (subbands, taps, 2, 2) and the residual-echo gain. Returns the output (blocks, subbands) and the residual-echo
-    gains (blocks, subbands) before the table.
+    mic, ref1, ref2: complex arrays (blocks, subbands). states: None, or a list that receives per block a dict of the
+    taps w (subbands, taps, 2), the covariances P (subbands, taps, 2, 2) and the residual-echo gain. Returns the
+    output before any post-filter (blocks, subbands) and the residual-echo gains (blocks, subbands).
     """
     mic = np.asarray(mic, dtype=complex)
     blocks, nsub = mic.shape
     refs = np.stack([np.asarray(ref1, dtype=complex), np.asarray(ref2, dtype=complex)], axis=-1)
-    taps = num_taps
+    taps = max(int(num_taps), 0)
     a = float(alpha)
     w = np.zeros((nsub, taps, 2), dtype=complex)
     p = np.zeros((nsub, taps, 2, 2), dtype=complex)
@@ -74,10 +72,6 @@ def run_stereo(mic, ref1, ref2, num_taps, noise_scale, alpha, iterations, table=
             for c in range(2):
                 p[:, :, c, c] = np.real(p[:, :, c, c])
         post[t] = 1.0 - np.real(np.einsum("ktc,ktc->k", g, h))
-        if table is not None:
-            x, y = np.asarray(table, dtype=float).T
-            gain_db = np.interp(20.0 * np.log10(np.maximum(np.abs(post[t]), 1e-30)), x, y)
-            out[t] = out[t] * 10.0 ** (gain_db / 20.0)
         if states is not None:
             states.append({"w": w.copy(), "p": p.copy(), "post": post[t].copy()})
     return out, post

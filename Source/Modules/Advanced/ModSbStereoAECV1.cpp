@@ -3,6 +3,9 @@
 // subband wire, input 1 the reference pair interleaved per subband (x1 then x2), the output the echo-reduced
 // microphone. Every tap variance starts at 1.0, the prior of an echo path of 0 dB per tap, with no cross term:
 // from zero variances the gains would be zero and the taps would never move.
+#include <algorithm>
+#include <array>
+
 #include "Modules/Advanced/SbEchoPost.h"
 #include "Modules/Advanced/SbStereoEchoCanceller.h"
 #include "Modules/Standard/Filters.h"

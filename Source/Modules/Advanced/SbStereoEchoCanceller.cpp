@@ -101,7 +101,6 @@ struct Subband {
 // What a refinement pass shares across the subband's taps.
 struct Pass {
     const float *predictedTaps;
-    const float *predictedVariance;
     float noise; // D: the measurement noise plus the innovation power's floor
     Cx<float> error;
 };
@@ -122,6 +121,12 @@ template <class T> Cx<float> echoEstimate(const Subband &b, uint32_t from, uint3
         sum = sum + Cx<T>{w[0], w[1]} * Cx<T>{x[0], x[1]} + Cx<T>{w[2], w[3]} * Cx<T>{x[2], x[3]};
     }
     return {total(sum.re), total(sum.im)};
+}
+
+// The echo estimate over the taps in use: four at a time, then the rest singly.
+Cx<float> echoOf(const Subband &b, uint32_t quad, uint32_t taps)
+{
+    return echoEstimate<Lanes>(b, 0, quad) + echoEstimate<float>(b, quad, taps);
 }
 
 // The summed innovation power over taps [from, to).
@@ -159,11 +164,12 @@ template <class T> void refineTaps(const Subband &b, const Pass &pass, uint32_t 
         const auto p = load<T, 2>(b.p + kValueWords * i);
         const auto qv = load<T, 2>(b.q + kValueWords * i);
         const auto cv = load<T, 2>(b.cross + kValueWords * i);
+        const auto power = load<T, 2>(b.power + kValueWords * i);
         const auto decayed = load<T, 4>(pass.predictedTaps + kPairWords * i);
         const Cx<T> x1{x[0], x[1]};
         const Cx<T> x2{x[2], x[3]};
         const Cx<T> q{qv[0], qv[1]};
-        const T r = reciprocal(T(pass.noise) + innovation<T>(p, q, load<T, 2>(b.power + kValueWords * i), {cv[0], cv[1]}));
+        const T r = reciprocal(T(pass.noise) + innovation<T>(p, q, power, {cv[0], cv[1]}));
         const T d1 = r * p[0];
         const T d2 = r * p[1];
         const Cx<T> kc = r * q;
@@ -206,9 +212,9 @@ void pushReference(const Subband &b, const float *u, uint32_t taps)
 void vec_aec1stereo(SbStereoAECModule *s, const float *microphone, const float *reference, float *output,
                     uint32_t nSub)
 {
-    ClassModule *m = &s->header;
-    // Taps per subband as the arrays were built, and the taps in use.
-    const uint32_t stride = kit::capacity(m, 1) / kPairWords;
+    // Taps per subband as the arrays were built (the decayed taps hold one subband's), and the taps in use.
+    constexpr uint32_t predictedTapsArray = 1;
+    const uint32_t stride = kit::capacity(&s->header, predictedTapsArray) / kPairWords;
     const uint32_t taps = filters::clampedCount(s->numTaps, stride);
     const uint32_t quad = taps & ~3u;
     const float a = s->alpha;
@@ -216,13 +222,13 @@ void vec_aec1stereo(SbStereoAECModule *s, const float *microphone, const float *
     for (uint32_t k = 0; k < nSub; ++k) {
         const size_t pairs = size_t{kPairWords} * stride * k;
         const size_t values = size_t{kValueWords} * stride * k;
-        const Subband b{s->taps + pairs,          s->tapVariance + values, s->crossVariance + values,
-                        s->refHistory + pairs,    s->refPowerHistory + values, s->crossHistory + values,
-                        s->diagGain + values,     s->crossGain + values,   s->gainVectors + pairs};
+        const Subband b{s->taps + pairs,       s->tapVariance + values,     s->crossVariance + values,
+                        s->refHistory + pairs, s->refPowerHistory + values, s->crossHistory + values,
+                        s->diagGain + values,  s->crossGain + values,       s->gainVectors + pairs};
         const Cx<float> d{microphone[2 * k], microphone[2 * k + 1]};
         pushReference(b, reference + kPairWords * k, taps);
 
-        Cx<float> e = d - (echoEstimate<Lanes>(b, 0, quad) + echoEstimate<float>(b, quad, taps));
+        Cx<float> e = d - echoOf(b, quad, taps);
         output[2 * k] = e.re;
         output[2 * k + 1] = e.im;
         for (uint32_t j = 0; j < kPairWords * taps; ++j) {
@@ -237,15 +243,16 @@ void vec_aec1stereo(SbStereoAECModule *s, const float *microphone, const float *
         }
 
         for (int32_t pass = 0; pass < s->numIterations; ++pass) {
-            const float power = e.re * e.re + e.im * e.im + (innovationSum<Lanes>(b, 0, quad) +
-                                                             innovationSum<float>(b, quad, taps));
-            e = d - (echoEstimate<Lanes>(b, 0, quad) + echoEstimate<float>(b, quad, taps));
+            // The error power of the pass before and every tap's innovation power, before the taps move.
+            const float excitation =
+                e.re * e.re + e.im * e.im + (innovationSum<Lanes>(b, 0, quad) + innovationSum<float>(b, quad, taps));
+            e = d - echoOf(b, quad, taps);
             // The diagonal variances are predicted again from the decayed ones and the taps as they stand.
             for (uint32_t j = 0; j < kValueWords * taps; ++j) {
                 const float w2 = b.w[2 * j] * b.w[2 * j] + b.w[2 * j + 1] * b.w[2 * j + 1];
                 b.p[j] = s->predictedVariance[j] + (1.0f - a2) * (w2 + b.p[j]);
             }
-            const Pass p{s->predictedTaps, s->predictedVariance, s->noiseScale * power + 1e-19f, e};
+            const Pass p{s->predictedTaps, s->noiseScale * excitation + 1e-19f, e};
             refineTaps<Lanes>(b, p, 0, quad);
             refineTaps<float>(b, p, quad, taps);
         }

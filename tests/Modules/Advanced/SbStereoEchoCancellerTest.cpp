@@ -28,13 +28,8 @@ constexpr float kRate = 16000.0f;
 
 // Variable ordinals of the class record.
 enum : uint32_t {
-    kMaxTaps,
-    kNumTaps,
-    kNoiseScale,
-    kTimeConstant,
+    kTimeConstant = 3,
     kAlpha,
-    kIterations = 6,
-    kPostFilter,
     kTablePoints = 9,
     kTaps = 11,
     kTapVariance = 13,
