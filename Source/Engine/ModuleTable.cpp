@@ -4,7 +4,6 @@
 
 #include "Engine/EngineInternal.h"
 #include "Modules/Advanced/AdvancedClasses.h"
-#include "Modules/Advanced/SbStereoEchoCanceller.h"
 #include "Modules/Standard/StandardClasses.h"
 
 extern "C" {

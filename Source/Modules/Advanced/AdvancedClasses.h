@@ -5,3 +5,4 @@
 #include "Modules/Advanced/SbEchoCancellers.h"
 #include "Modules/Advanced/SbNoiseReducer.h"
 #include "Modules/Advanced/SbSplitter.h"
+#include "Modules/Advanced/SbStereoEchoCanceller.h"
