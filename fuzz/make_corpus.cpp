@@ -158,11 +158,37 @@ uint32_t wiresOf(uint32_t wireWord)
 // word stay small.
 constexpr uint32_t kArgumentFills[] = {0, KVE_HEAPS_DEFAULT};
 
-// The seed of one class built on one wiring with every construction argument `fill`: four stereo wires, the class,
-// a layout holding it, a start and one pumped block. Empty when the class refuses that wiring or those arguments.
-std::vector<uint32_t> classSeed(KVEInstance *e, const ModClassDescriptor *c, uint32_t wireWord, uint32_t fill)
+// Construction arguments for classes that refuse both fills: their counts must be at least 1 or 2 and their
+// arrays must hold what the wires carry (a splitter of two bands; beamformers of one direction with the 64 weights
+// of 16 subbands of two microphones, and the second form's 16 table rows).
+struct ClassArguments {
+    uint32_t classId;
+    std::vector<uint32_t> args;
+};
+const ClassArguments kClassArguments[] = {
+    {0xBEEF0D31u, {2}},
+    {0xBEEF42FCu, {1, 64}},
+    {0xBEEF42FDu, {1, 64, 16}},
+};
+
+// The argument lists tried for a class, in order: each fill for every argument, then the class's own list if it has
+// one.
+std::vector<std::vector<uint32_t>> argumentsFor(const ModClassDescriptor *c)
 {
-    const std::vector<uint32_t> args(kve_ClassPublicCount(c), fill);
+    std::vector<std::vector<uint32_t>> lists;
+    for (uint32_t fill : kArgumentFills)
+        lists.emplace_back(kve_ClassPublicCount(c), fill);
+    for (const ClassArguments &a : kClassArguments)
+        if (a.classId == c->classId)
+            lists.push_back(a.args);
+    return lists;
+}
+
+// The seed of one class built on one wiring with the given construction arguments: four stereo wires, the class,
+// a layout holding it, a start and one pumped block. Empty when the class refuses that wiring or those arguments.
+std::vector<uint32_t> classSeed(KVEInstance *e, const ModClassDescriptor *c, uint32_t wireWord,
+                                const std::vector<uint32_t> &args)
+{
     kve_fwDestroy(e);
     int32_t status = KVE_OK;
     GenericWire *w[kWires];
@@ -187,7 +213,7 @@ std::vector<uint32_t> classSeed(KVEInstance *e, const ModClassDescriptor *c, uin
     return s.words();
 }
 
-// For each installed class, the seed of the first argument fill and wiring it takes. Classes that take none are
+// For each installed class, the seed of the first argument list and wiring it takes. Classes that take none are
 // left out.
 std::vector<Seed> classSeeds()
 {
@@ -197,10 +223,10 @@ std::vector<Seed> classSeeds()
     for (uint32_t k = 0; k < g_module_descriptor_count; ++k) {
         const ModClassDescriptor *c = g_module_descriptor_table[k];
         std::vector<uint32_t> words;
-        for (uint32_t fill : kArgumentFills)
+        for (const std::vector<uint32_t> &args : argumentsFor(c))
             for (uint32_t wireWord : kWirings)
                 if (words.empty())
-                    words = classSeed(e, c, wireWord, fill);
+                    words = classSeed(e, c, wireWord, args);
         if (!words.empty()) {
             char name[32];
             std::snprintf(name, sizeof name, "class-%08x", c->classId);

@@ -181,7 +181,8 @@ inline PostTable postTableOf(ClassModule *m, const CancellerArrays &a)
 inline Estimator estimatorOf(ClassModule *m, const CancellerScalars &s)
 {
     const uint32_t capacity = kit::capacity(m, kPredictedVariance);
-    return {filters::clampedCount(s.numTaps, capacity), capacity, s.alpha, s.noiseScale, s.numIterations, false, 0.0f};
+    return {filters::clampedCount(s.numTaps, capacity), capacity, s.alpha, s.noiseScale,
+            refinementPasses(s.numIterations), false, 0.0f};
 }
 
 template <class Module> int32_t cancellerSet(ClassModule *m, uint32_t)

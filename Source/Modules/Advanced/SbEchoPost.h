@@ -16,6 +16,16 @@ struct PostTable {
     uint32_t segmentCapacity;
 };
 
+// Refinement passes a block at most. A layout asks for one to a few; the count is a host-writable word, and 2^31
+// passes would hold the audio thread for hours.
+inline constexpr int32_t kMaxRefinementPasses = 16;
+
+// The passes a block runs: `numIterations` held to 0..kMaxRefinementPasses (0 or less runs none).
+inline int32_t refinementPasses(int32_t numIterations)
+{
+    return numIterations < 0 ? 0 : (numIterations > kMaxRefinementPasses ? kMaxRefinementPasses : numIterations);
+}
+
 // The points of the table in use: `numTablePoints` held to what both arrays hold; below 2 there is no table.
 uint32_t postTablePoints(int32_t numTablePoints, const PostTable &table);
 

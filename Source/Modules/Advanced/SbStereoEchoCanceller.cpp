@@ -13,6 +13,7 @@
 
 #include "Dsp/Arithmetic/Reciprocal.h"
 #include "Dsp/Neon.h"
+#include "Modules/Advanced/SbEchoPost.h"
 #include "Modules/Standard/Filters.h"
 
 namespace kve::sbaec {
@@ -217,6 +218,7 @@ void vec_aec1stereo(SbStereoAECModule *s, const float *microphone, const float *
     const uint32_t stride = kit::capacity(&s->header, predictedTapsArray) / kPairWords;
     const uint32_t taps = filters::clampedCount(s->numTaps, stride);
     const uint32_t quad = taps & ~3u;
+    const int32_t passes = refinementPasses(s->numIterations);
     const float a = s->alpha;
     const float a2 = a * a;
     for (uint32_t k = 0; k < nSub; ++k) {
@@ -242,7 +244,7 @@ void vec_aec1stereo(SbStereoAECModule *s, const float *microphone, const float *
             s->predictedCross[j] = b.q[j];
         }
 
-        for (int32_t pass = 0; pass < s->numIterations; ++pass) {
+        for (int32_t pass = 0; pass < passes; ++pass) {
             // The error power of the pass before and every tap's innovation power, before the taps move.
             const float excitation =
                 e.re * e.re + e.im * e.im + (innovationSum<Lanes>(b, 0, quad) + innovationSum<float>(b, quad, taps));

@@ -303,6 +303,24 @@ TEST_F(SbEchoCanceller, WithoutPassesTheTapsAndVariancesOnlyDecay)
     }
 }
 
+// A pass count a host writes is held to 16 passes a block: a canceller asked for 2^31 passes gives the words of one
+// asked for 16, and the block ends.
+TEST_F(SbEchoCanceller, PassesAreHeldToSixteenABlock)
+{
+    for (Variant v : {V1, V2, V3}) {
+        Config c;
+        c.variant = v;
+        c.iterations = 16;
+        ClassModule *held = build(c);
+        ClassModule *asked = twin(c);
+        var<int32_t>(asked, kIterationsVariable) = INT32_MAX;
+        for (int block = 0; block < 3; ++block) {
+            runBoth(held, asked);
+            ASSERT_EQ(words(twinOut_), words(out_)) << "variant " << v << " block " << block;
+        }
+    }
+}
+
 // While the freeze word is non-zero the taps and variances keep every bit, while the output still follows the
 // microphone and reference; a zero word lets the canceller adapt again.
 TEST_F(SbEchoCanceller, FreezeHoldsTheEstimatorBitForBit)

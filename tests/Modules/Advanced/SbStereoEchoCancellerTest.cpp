@@ -292,6 +292,25 @@ TEST_F(StereoCanceller, EdgesAHostCanReach)
                  }
              }
          }},
+        {"a pass count of 2^31 - 1 runs the 16 passes a block is held to",
+         [this] {
+             Settings s;
+             s.iterations = 16;
+             const Rig held = rig(s);
+             const Rig asked = rig(s);
+             var<int32_t>(asked.m, 6) = INT32_MAX;
+             std::mt19937 rng(11);
+             for (int t = 0; t < 3; ++t) {
+                 const std::vector<Complex> mic = noise(rng, s.nSub), x1 = noise(rng, s.nSub),
+                                            x2 = noise(rng, s.nSub);
+                 for (const Rig &r : {held, asked}) {
+                     feed(r, mic, x1, x2);
+                     pump(r.m);
+                 }
+                 for (uint32_t i = 0; i < 2 * s.nSub; ++i)
+                     ASSERT_EQ(data(asked.out)[i], data(held.out)[i]) << "block " << t;
+             }
+         }},
         {"tap counts past the arrays run the taps built, below zero none",
          [this] {
              Settings s;
