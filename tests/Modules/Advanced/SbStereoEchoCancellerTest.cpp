@@ -52,6 +52,16 @@ struct Settings {
     int32_t tablePoints = 0;
 };
 
+// Random complex samples of unit power per component.
+std::vector<Complex> noise(std::mt19937 &rng, size_t n)
+{
+    std::normal_distribution<double> g;
+    std::vector<Complex> v(n);
+    for (Complex &x : v)
+        x = {static_cast<float>(g(rng)), static_cast<float>(g(rng))};
+    return v;
+}
+
 class StereoCanceller : public ::testing::Test {
 protected:
     void SetUp() override
@@ -110,6 +120,16 @@ protected:
                 data(r.ref)[4 * k + 2 * c] = static_cast<float>(pair[c].real());
                 data(r.ref)[4 * k + 2 * c + 1] = static_cast<float>(pair[c].imag());
             }
+        }
+    }
+
+    // One block of fresh noise, the same microphone and references, through every rig.
+    void feedNoise(std::mt19937 &rng, uint32_t nSub, std::initializer_list<const Rig *> rigs)
+    {
+        const std::vector<Complex> mic = noise(rng, nSub), x1 = noise(rng, nSub), x2 = noise(rng, nSub);
+        for (const Rig *r : rigs) {
+            feed(*r, mic, x1, x2);
+            pump(r->m);
         }
     }
 
@@ -185,16 +205,6 @@ TEST_F(StereoCanceller, FollowsTheStateSpaceModelBlockByBlock)
 void writeTable(ClassModule *m, const std::vector<float> &points)
 {
     std::copy(points.begin(), points.end(), kvetest::privateArray<float>(m, kPostTable));
-}
-
-// Random complex samples of unit power per component.
-std::vector<Complex> noise(std::mt19937 &rng, size_t n)
-{
-    std::normal_distribution<double> g;
-    std::vector<Complex> v(n);
-    for (Complex &x : v)
-        x = {static_cast<float>(g(rng)), static_cast<float>(g(rng))};
-    return v;
 }
 
 TEST_F(StereoCanceller, EdgesAHostCanReach)
@@ -301,12 +311,7 @@ TEST_F(StereoCanceller, EdgesAHostCanReach)
              var<int32_t>(asked.m, 6) = INT32_MAX;
              std::mt19937 rng(11);
              for (int t = 0; t < 3; ++t) {
-                 const std::vector<Complex> mic = noise(rng, s.nSub), x1 = noise(rng, s.nSub),
-                                            x2 = noise(rng, s.nSub);
-                 for (const Rig &r : {held, asked}) {
-                     feed(r, mic, x1, x2);
-                     pump(r.m);
-                 }
+                 feedNoise(rng, s.nSub, {&held, &asked});
                  for (uint32_t i = 0; i < 2 * s.nSub; ++i)
                      ASSERT_EQ(data(asked.out)[i], data(held.out)[i]) << "block " << t;
              }
@@ -321,12 +326,7 @@ TEST_F(StereoCanceller, EdgesAHostCanReach)
              const Rig none = rig(s);
              std::mt19937 rng(9);
              for (int t = 0; t < 6; ++t) {
-                 const std::vector<Complex> mic = noise(rng, s.nSub), x1 = noise(rng, s.nSub),
-                                            x2 = noise(rng, s.nSub);
-                 for (const Rig *r : {&built, &above, &none}) {
-                     feed(*r, mic, x1, x2);
-                     pump(r->m);
-                 }
+                 feedNoise(rng, s.nSub, {&built, &above, &none});
                  for (uint32_t j = 0; j < 2 * s.nSub; ++j) {
                      EXPECT_EQ(data(above.out)[j], data(built.out)[j]) << t;
                      EXPECT_EQ(data(none.out)[j], data(none.mic)[j]) << t;
