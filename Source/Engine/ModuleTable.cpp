@@ -223,6 +223,7 @@ const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modZeroCrossingDetectorFract32Class.record,
     &kve_modZeroCrossingDetectorClass.record,
     &kve_modZeroSourceClass.record,
+    &kve_modRebufferClass.record,
     &kve_modSbSplitterClass.record,
     &kve_modAGCMultiplierClass.record,
     &kve_modApplyPresetClass.record,
