@@ -1,7 +1,9 @@
 // Class records of the advanced module pack.
 #pragma once
 
+#include "Modules/Advanced/Measurements.h"
 #include "Modules/Advanced/Rebuffering.h"
+#include "Modules/Advanced/SampleStatistics.h"
 #include "Modules/Advanced/SbBeamformers.h"
 #include "Modules/Advanced/SbEchoCancellers.h"
 #include "Modules/Advanced/SbNoiseReducer.h"
