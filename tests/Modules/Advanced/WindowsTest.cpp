@@ -427,6 +427,8 @@ TEST_F(Windows, FixedPointModulesMatchTheIntegerModelBitForBit)
          {"alias32", "k=2", "l=16"}},
         {"WindowAliasFract32, two folds of 8, blocks of 8", kWindowAliasFract32, 8, 8, {16, 0, 2, 0}, 4, 5, 3,
          {"alias32", "k=2", "l=16"}},
+        {"WindowAliasFract32, one fold of 8 from a history of 16", kWindowAliasFract32, 4, 8, {16, 0, 1, 0}, 4, 5, 3,
+         {"alias32", "k=1", "l=16"}},
     };
     for (const auto *w : {&large, &small}) {
         for (const auto &c : cases) {
