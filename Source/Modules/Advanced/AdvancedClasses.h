@@ -10,3 +10,4 @@
 #include "Modules/Advanced/SbNoiseReducer.h"
 #include "Modules/Advanced/SbSplitter.h"
 #include "Modules/Advanced/SbStereoEchoCanceller.h"
+#include "Modules/Advanced/Windows.h"
