@@ -160,7 +160,8 @@ constexpr uint32_t kArgumentFills[] = {0, KVE_HEAPS_DEFAULT};
 
 // Construction arguments for classes that refuse both fills: their counts must be at least 1 or 2 and their
 // arrays must hold what the wires carry (a splitter of two bands; beamformers of one direction with the 64 weights
-// of 16 subbands of two microphones, and the second form's 16 table rows; a measurement whose pass is one block).
+// of 16 subbands of two microphones, and the second form's 16 table rows; a measurement whose pass is one block;
+// aliased and repeated windows of 64 samples over two blocks).
 struct ClassArguments {
     uint32_t classId;
     std::vector<uint32_t> args;
@@ -170,6 +171,9 @@ const ClassArguments kClassArguments[] = {
     {0xBEEF42FCu, {1, 64}},
     {0xBEEF42FDu, {1, 64, 16}},
     {0xBEEF0D10u, {32, 1, 0, 0, 0, 0}},
+    {0xBEEF0D4Bu, {64, 0, 2}},
+    {0xBEEF0D4Au, {64, 0, 2, 0}},
+    {0xBEEF0D1Eu, {64, 2}},
 };
 
 // The argument lists tried for a class, in order: each fill for every argument, then the class's own list if it has
