@@ -271,6 +271,33 @@ TEST_F(ComplexModules, PolarFormRoundTripsWithinTheFastKernelsAccuracy)
     }
 }
 
+// Angles arrive with any number of whole turns, from an unwrap or an accumulating phase: each one gives the
+// complex sample of its direction.
+TEST_F(ComplexModules, PolarToComplexTakesAnglesOfAnyTurnCount)
+{
+    const std::vector<float> angles = {kPi,  -kPi,   3.2f,    -3.2f,   6.2831855f, -7.0f,  10.0f,    -25.5f,
+                                       100.0f, 1e4f, -123.4f, 1.0e-3f, 2.5f,       -0.75f, 47.125f, 3.0f};
+    const std::vector<float> magnitudes = random(angles.size(), 3.0f);
+    GenericWire *angle = wire(2, 8);
+    GenericWire *magnitude = wire(2, 8);
+    GenericWire *out = wire(2, 16, true);
+    load(angle, angles);
+    load(magnitude, magnitudes);
+    ClassModule *m = build(kPolarToComplex, wiring(2, 1), {angle, magnitude, out});
+    ASSERT_NE(m, nullptr);
+    pump(m);
+    std::vector<float> polar;
+    for (size_t k = 0; k < angles.size(); ++k) {
+        polar.push_back(magnitudes[k]);
+        polar.push_back(angles[k]);
+    }
+    const std::vector<double> want = runOracle("complex_modules.py", args({"polar"}, polar));
+    ASSERT_EQ(want.size(), 32u);
+    for (uint32_t k = 0; k < 32; ++k)
+        EXPECT_NEAR(data(out)[k], want[k], 2e-5 * (1.0 + std::fabs(magnitudes[k / 2])))
+            << "angle " << angles[k / 2] << (k % 2 == 0 ? ", real part" : ", imaginary part");
+}
+
 TEST_F(ComplexModules, UnwrapFollowsNumpyOnEachChannel)
 {
     // Two channels of phases that drift by up to 3 radians a sample, wrapped into -pi..pi as an angle is.
