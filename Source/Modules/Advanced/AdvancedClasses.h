@@ -1,6 +1,7 @@
 // Class records of the advanced module pack.
 #pragma once
 
+#include "Modules/Advanced/ComplexModules.h"
 #include "Modules/Advanced/FftModules.h"
 #include "Modules/Advanced/Measurements.h"
 #include "Modules/Advanced/Rebuffering.h"
