@@ -3,8 +3,10 @@
 // output pin 0, Copier 3, layout 4), the "stereo-chain" example, and one layout for each installed class, so that
 // the fuzzers start from every class's constructor, Set and Process. Rerunning it rewrites the same files:
 // make_corpus DIR writes DIR/<target>/.
+#include <array>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -158,49 +160,63 @@ uint32_t wiresOf(uint32_t wireWord)
 // word stay small.
 constexpr uint32_t kArgumentFills[] = {0, KVE_HEAPS_DEFAULT};
 
-// Construction arguments for classes that refuse both fills: their counts must be at least 1 or 2 and their
-// arrays must hold what the wires carry (a splitter of two bands; beamformers of one direction with the 64 weights
-// of 16 subbands of two microphones, and the second form's 16 table rows; a measurement whose pass is one block;
-// aliased and repeated windows of 64 samples over two blocks).
-struct ClassArguments {
-    uint32_t classId;
+// One way of building a class for its seed: construction arguments, the wirings tried in order, and the block
+// size of each of the four stereo wires.
+struct Build {
     std::vector<uint32_t> args;
-};
-const ClassArguments kClassArguments[] = {
-    {0xBEEF0D31u, {2}},
-    {0xBEEF42FCu, {1, 64}},
-    {0xBEEF42FDu, {1, 64, 16}},
-    {0xBEEF0D10u, {32, 1, 0, 0, 0, 0}},
-    {0xBEEF0D4Bu, {64, 0, 2}},
-    {0xBEEF0D4Au, {64, 0, 2, 0}},
-    {0xBEEF0D1Eu, {64, 2}},
+    std::vector<uint32_t> wirings{std::begin(kWirings), std::end(kWirings)};
+    std::array<uint32_t, kWires> blocks{32, 32, 32, 32};
 };
 
-// The argument lists tried for a class, in order: each fill for every argument, then the class's own list if it has
-// one.
-std::vector<std::vector<uint32_t>> argumentsFor(const ModClassDescriptor *c)
+// Builds for classes that take neither fill on equal wires: counts of at least 1 or 2 and arrays that hold what the
+// wires carry (a splitter of two bands; beamformers of one direction with the 64 weights of 16 subbands of two
+// microphones, and the second form's 16 table rows; a measurement whose pass is one block; aliased and repeated
+// windows of 64 samples over two blocks), or wires of the shapes the class transforms between (a real transform of
+// 16 samples into 9 bins and back, each with its scratch; polar conversion with its scratch; a real block modulated
+// into complex samples twice its length).
+struct ClassBuild {
+    uint32_t classId;
+    Build build;
+};
+const ClassBuild kClassBuilds[] = {
+    {0xBEEF0D31u, {{2}}},
+    {0xBEEF42FCu, {{1, 64}}},
+    {0xBEEF42FDu, {{1, 64, 16}}},
+    {0xBEEF0D10u, {{32, 1, 0, 0, 0, 0}}},
+    {0xBEEF0D4Bu, {{64, 0, 2}}},
+    {0xBEEF0D4Au, {{64, 0, 2, 0}}},
+    {0xBEEF0D1Eu, {{64, 2}}},
+    {0xBEEF0CF5u, {{}, {0x10101}, {16, 18, 16, 32}}},
+    {0xBEEF0CF4u, {{}, {0x10101}, {16, 18, 16, 32}}},
+    {0xBEEF0D09u, {{}, {0x10101}, {18, 16, 18, 32}}},
+    {0xBEEF0CD7u, {{}, {0x10201}}},
+    {0xBEEF0CD5u, {{0}, {0x101}, {16, 32, 32, 32}}},
+};
+
+// The builds tried for a class, in order: each fill for every argument on equal wires, then the class's own build if
+// it has one.
+std::vector<Build> buildsFor(const ModClassDescriptor *c)
 {
-    std::vector<std::vector<uint32_t>> lists;
+    std::vector<Build> builds;
     for (uint32_t fill : kArgumentFills)
-        lists.emplace_back(kve_ClassPublicCount(c), fill);
-    for (const ClassArguments &a : kClassArguments)
-        if (a.classId == c->classId)
-            lists.push_back(a.args);
-    return lists;
+        builds.push_back({std::vector<uint32_t>(kve_ClassPublicCount(c), fill)});
+    for (const ClassBuild &b : kClassBuilds)
+        if (b.classId == c->classId)
+            builds.push_back(b.build);
+    return builds;
 }
 
-// The seed of one class built on one wiring with the given construction arguments: four stereo wires, the class,
-// a layout holding it, a start and one pumped block. Empty when the class refuses that wiring or those arguments.
-std::vector<uint32_t> classSeed(KVEInstance *e, const ModClassDescriptor *c, uint32_t wireWord,
-                                const std::vector<uint32_t> &args)
+// The seed of one class built on one wiring: four stereo wires of the build's blocks, the class with the build's
+// arguments, a layout holding it, a start and one pumped block. Empty when the class refuses that build.
+std::vector<uint32_t> classSeed(KVEInstance *e, const ModClassDescriptor *c, uint32_t wireWord, const Build &b)
 {
     kve_fwDestroy(e);
     int32_t status = KVE_OK;
     GenericWire *w[kWires];
-    for (GenericWire *&wire : w)
-        wire = ClassWire_Constructor(e, &status, bits(48000.0f), kvepackets::wireInfo1(2), 32, 0);
-    ClassModule *m = ClassModule_Constructor3(e, c->classId, &status, wireWord, w, static_cast<uint32_t>(args.size()),
-                                              args.data());
+    for (uint32_t i = 0; i < kWires; ++i)
+        w[i] = ClassWire_Constructor(e, &status, bits(48000.0f), kvepackets::wireInfo1(2), b.blocks[i], 0);
+    ClassModule *m = ClassModule_Constructor3(e, c->classId, &status, wireWord, w,
+                                              static_cast<uint32_t>(b.args.size()), b.args.data());
     if (m == nullptr || status != KVE_OK)
         return {};
     const uint32_t inner = e->lastObject->objectId - m->objectId;
@@ -208,9 +224,9 @@ std::vector<uint32_t> classSeed(KVEInstance *e, const ModClassDescriptor *c, uin
     s.lookupTable(16);
     std::vector<uint32_t> ids;
     for (uint32_t i = 0; i < kWires; ++i)
-        ids.push_back(s.wire(2, 32));
+        ids.push_back(s.wire(2, b.blocks[i]));
     const std::vector<uint32_t> wired(ids.begin(), ids.begin() + wiresOf(wireWord));
-    const uint32_t module = s.module(c->classId, wireWord, wired, args, inner);
+    const uint32_t module = s.module(c->classId, wireWord, wired, b.args, inner);
     const uint32_t layout = s.layout(1);
     s.place(layout, 0, {module});
     s.start();
@@ -218,7 +234,7 @@ std::vector<uint32_t> classSeed(KVEInstance *e, const ModClassDescriptor *c, uin
     return s.words();
 }
 
-// For each installed class, the seed of the first argument list and wiring it takes. Classes that take none are
+// For each installed class, the seed of the first build and wiring it takes. Classes that take none are
 // left out.
 std::vector<Seed> classSeeds()
 {
@@ -228,10 +244,10 @@ std::vector<Seed> classSeeds()
     for (uint32_t k = 0; k < g_module_descriptor_count; ++k) {
         const ModClassDescriptor *c = g_module_descriptor_table[k];
         std::vector<uint32_t> words;
-        for (const std::vector<uint32_t> &args : argumentsFor(c))
-            for (uint32_t wireWord : kWirings)
+        for (const Build &b : buildsFor(c))
+            for (uint32_t wireWord : b.wirings)
                 if (words.empty())
-                    words = classSeed(e, c, wireWord, args);
+                    words = classSeed(e, c, wireWord, b);
         if (!words.empty()) {
             char name[32];
             std::snprintf(name, sizeof name, "class-%08x", c->classId);
