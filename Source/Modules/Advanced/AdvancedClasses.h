@@ -6,3 +6,4 @@
 #include "Modules/Advanced/SbNoiseReducer.h"
 #include "Modules/Advanced/SbSplitter.h"
 #include "Modules/Advanced/SbStereoEchoCanceller.h"
+#include "Modules/Advanced/Statistics.h"
