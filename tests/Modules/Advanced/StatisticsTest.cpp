@@ -291,7 +291,7 @@ TEST_F(Statistics, SubblockRunsAreHeldToWhatTheInputAndOutputHold)
         ClassModule *m = build(kSubblockStatistics, 0x101, {in, out},
                                {static_cast<uint32_t>(c.subblockLength), 0, static_cast<uint32_t>(c.numSubblocks)});
         pump(m);
-        const auto run = static_cast<size_t>(2 * std::max(c.subblockLength, 0));
+        const auto run = 2 * static_cast<size_t>(std::max(c.subblockLength, 0));
         for (uint32_t j = 0; j < c.outWords; ++j) {
             const float expected = j < c.written ? *std::max_element(x.begin() + j * run, x.begin() + (j + 1) * run)
                                                  : -100.0f;
