@@ -11,4 +11,5 @@
 #include "Modules/Advanced/SbNoiseReducer.h"
 #include "Modules/Advanced/SbSplitter.h"
 #include "Modules/Advanced/SbStereoEchoCanceller.h"
+#include "Modules/Advanced/Statistics.h"
 #include "Modules/Advanced/Windows.h"
