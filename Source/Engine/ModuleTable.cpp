@@ -225,6 +225,7 @@ const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modZeroSourceClass.record,
     &kve_modOverlapAddFract32Class.record,
     &kve_modOverlapAddClass.record,
+    &kve_modRebufferClass.record,
     &kve_modRepWinOverlapClass.record,
     &kve_modSbSplitterClass.record,
     &kve_modWindowAliasFract32Class.record,
