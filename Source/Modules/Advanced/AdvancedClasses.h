@@ -1,6 +1,7 @@
 // Class records of the advanced module pack.
 #pragma once
 
+#include "Modules/Advanced/FftModules.h"
 #include "Modules/Advanced/Rebuffering.h"
 #include "Modules/Advanced/SbBeamformers.h"
 #include "Modules/Advanced/SbEchoCancellers.h"

@@ -11,7 +11,7 @@
 
 #include "Dsp/Fft/FftPlan.h"
 #include "Dsp/GuardedVector.h"
-#include "support/PythonOracle.h"
+#include "support/OracleValues.h"
 
 namespace {
 
@@ -33,44 +33,13 @@ std::vector<int32_t> planSizes()
 }
 
 // The numbers tests/oracles/fft_plan.py prints for one transform kind and the sizes given, read in order.
-class Reference {
-public:
-    Reference(const std::string &kind, const std::vector<int32_t> &sizes)
-    {
-        std::vector<std::string> args = {kind};
-        for (int32_t n : sizes)
-            args.push_back(std::to_string(n));
-        values_ = kvetest::runOracle("fft_plan.py", args);
-    }
-
-    bool empty() const { return values_.empty(); }
-
-    std::vector<double> take(size_t count)
-    {
-        std::vector<double> part;
-        if (next_ + count <= values_.size())
-            part.assign(values_.begin() + static_cast<ptrdiff_t>(next_),
-                        values_.begin() + static_cast<ptrdiff_t>(next_ + count));
-        next_ += count;
-        return part;
-    }
-
-    std::vector<float> takeFloats(size_t count)
-    {
-        const std::vector<double> part = take(count);
-        return std::vector<float>(part.begin(), part.end());
-    }
-
-    double takeOne()
-    {
-        const std::vector<double> part = take(1);
-        return part.empty() ? 0.0 : part[0];
-    }
-
-private:
-    std::vector<double> values_;
-    size_t next_ = 0;
-};
+kvetest::OracleValues planReference(const std::string &kind, const std::vector<int32_t> &sizes)
+{
+    std::vector<std::string> args = {kind};
+    for (int32_t n : sizes)
+        args.push_back(std::to_string(n));
+    return kvetest::OracleValues("fft_plan.py", args);
+}
 
 // Where a transform writes its output relative to its input.
 enum class Placement { Apart, Same, Shifted };
@@ -135,7 +104,7 @@ std::vector<float> runPlaced(Placement placement, const std::vector<float> &inpu
 
 TEST(FftPlan, RealForwardGivesTheBinsOfNumpyRfftWithRealEndBins)
 {
-    Reference reference("r2c", planSizes());
+    kvetest::OracleValues reference = planReference("r2c", planSizes());
     ASSERT_FALSE(reference.empty());
     for (int32_t n : planSizes()) {
         const size_t samples = static_cast<size_t>(n);
@@ -160,7 +129,7 @@ TEST(FftPlan, RealForwardGivesTheBinsOfNumpyRfftWithRealEndBins)
 
 TEST(FftPlan, RealInverseGivesNumpyIrfftAndIgnoresTheImaginaryPartsOfTheEndBins)
 {
-    Reference reference("c2r", planSizes());
+    kvetest::OracleValues reference = planReference("c2r", planSizes());
     ASSERT_FALSE(reference.empty());
     for (int32_t n : planSizes()) {
         const size_t samples = static_cast<size_t>(n);
@@ -182,7 +151,7 @@ TEST(FftPlan, RealInverseGivesNumpyIrfftAndIgnoresTheImaginaryPartsOfTheEndBins)
 
 TEST(FftPlan, ComplexPlanRunsNumpyFftForwardAndIfftInverse)
 {
-    Reference reference("c2c", planSizes());
+    kvetest::OracleValues reference = planReference("c2c", planSizes());
     ASSERT_FALSE(reference.empty());
     for (int32_t n : planSizes()) {
         const size_t words = 2 * static_cast<size_t>(n);
@@ -224,8 +193,8 @@ TEST(FftPlan, OutlivesTheHolderThatMadeIt)
 {
     const int32_t n = 64;
     const size_t samples = static_cast<size_t>(n);
-    Reference real("r2c", {n});
-    Reference complex("c2c", {n});
+    kvetest::OracleValues real = planReference("r2c", {n});
+    kvetest::OracleValues complex = planReference("c2c", {n});
     ASSERT_FALSE(real.empty());
     ASSERT_FALSE(complex.empty());
     const std::vector<float> x = real.takeFloats(samples);
