@@ -130,7 +130,9 @@ TEST(EchoQuality, SubbandCancellersConvergeTrackAPathChangeAndSpareTheNearEnd)
         EXPECT_LE(f.steadyA, ceilings[c.references] + 1.0);
 
         // The same windows and transforms built from the library's modules: the cancellation must not depend on
-        // whose transform the subbands come from.
+        // whose transform the subbands come from. Under the sanitizers one canceller per reference count runs so.
+        if (kUnderSanitizers && c.classId != kV1 && c.classId != kStereo)
+            continue;
         auto chained = chainCanceller(s, c.references);
         ASSERT_NE(chained, nullptr) << "the transform modules are not in the library's class table";
         const EchoFigures g = echoFigures(sc, runCanceller(*chained, sc));

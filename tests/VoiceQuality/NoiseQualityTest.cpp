@@ -18,6 +18,13 @@ namespace {
 
 using namespace voice;
 
+// Under the sanitizers the reducer runs between the library's transform modules on one scene only.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kUnderSanitizers = true;
+#else
+constexpr bool kUnderSanitizers = false;
+#endif
+
 constexpr float kMinGainDb = -15.0f; // speexdsp's default floor, so both are measured at the same depth
 constexpr float kOverEstimate = 1.0f;
 
@@ -36,6 +43,17 @@ NoiseFigures reduce(const NoiseScene &sc)
     return d == nullptr ? NoiseFigures{} : noiseFigures(sc, runDenoiser(*d, sc.noisy));
 }
 
+// The reducer between the library's own transform modules keeps the figures it has on the test's transform.
+void expectSameOnTheModules(const NoiseScene &sc, const NoiseFigures &f, const std::string &name)
+{
+    auto chained = chainReducer(512, 128, kMinGainDb, kOverEstimate);
+    ASSERT_NE(chained, nullptr) << "the transform modules are not in the library's class table";
+    const NoiseFigures g = noiseFigures(sc, runDenoiser(*chained, sc.noisy));
+    print("reducer on the modules, " + name, g);
+    EXPECT_NEAR(g.snrGain(), f.snrGain(), 1.0);
+    EXPECT_NEAR(g.segmentalGain(), f.segmentalGain(), 1.0);
+}
+
 TEST(NoiseQuality, ReducerRaisesTheSnrAtEveryInputSnr)
 {
     for (bool pink : {false, true}) {
@@ -48,12 +66,8 @@ TEST(NoiseQuality, ReducerRaisesTheSnrAtEveryInputSnr)
             print("reducer, " + name, f);
             EXPECT_GT(f.snrGain(), 0.0);
 
-            auto chained = chainReducer(512, 128, kMinGainDb, kOverEstimate);
-            ASSERT_NE(chained, nullptr) << "the transform modules are not in the library's class table";
-            const NoiseFigures g = noiseFigures(sc, runDenoiser(*chained, sc.noisy));
-            print("reducer on the modules, " + name, g);
-            EXPECT_NEAR(g.snrGain(), f.snrGain(), 1.0);
-            EXPECT_NEAR(g.segmentalGain(), f.segmentalGain(), 1.0);
+            if (!kUnderSanitizers || (!pink && snr == 10.0))
+                expectSameOnTheModules(sc, f, name);
 
             std::vector<std::pair<std::string, std::unique_ptr<Denoiser>>> peers;
             peers.emplace_back("speexdsp, " + name, speexDenoiser(128, static_cast<int>(kMinGainDb)));
