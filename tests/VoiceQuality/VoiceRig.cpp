@@ -2,6 +2,8 @@
 
 #include <kiss_fftr.h>
 
+#include "support/FrequencyChain.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include <numbers>
 #include <random>
 #include <unistd.h>
+#include <utility>
 
 namespace voice {
 
@@ -59,6 +62,15 @@ void Stft::synthesise(const float *spectrum, float *hopOut)
 // ---- Layout ----
 
 namespace {
+
+// A rig object, or null when its layout could not be built (a class missing from the library's table).
+template <class Base, class T, class... Args> std::unique_ptr<Base> builtOrNull(Args &&...args)
+{
+    auto p = std::make_unique<T>(std::forward<Args>(args)...);
+    if (!p->built())
+        return nullptr;
+    return p;
+}
 
 kvetest::EngineOptions rigOptions()
 {
@@ -530,10 +542,48 @@ std::vector<cd> solve(std::vector<cd> a, std::vector<cd> b, size_t n)
 
 std::unique_ptr<EchoCanceller> subbandCanceller(const AecSettings &s, int references)
 {
-    auto c = std::make_unique<SubbandCanceller>(s, references);
-    if (!c->built())
-        return nullptr;
-    return c;
+    return builtOrNull<EchoCanceller, SubbandCanceller>(s, references);
+}
+
+namespace {
+
+class ChainCanceller : public EchoCanceller {
+public:
+    ChainCanceller(const AecSettings &s, int references)
+        : refs_(static_cast<size_t>(references)), chain_(s.size, s.hop, static_cast<float>(kRate))
+    {
+        mic_ = chain_.timeWire(1);
+        ref_ = chain_.timeWire(static_cast<uint32_t>(references));
+        GenericWire *micSpectrum = chain_.analysis(mic_), *refSpectrum = chain_.analysis(ref_);
+        GenericWire *clean = chain_.spectrumWire(1);
+        chain_.add(s.classId, {micSpectrum, refSpectrum}, {clean}, aecArguments(s));
+        out_ = chain_.synthesis(clean);
+        built_ = out_ != nullptr && chain_.place();
+    }
+    bool built() const { return built_; }
+    int frame() const override { return chain_.hop(); }
+    int latency() const override { return chain_.latency(); }
+    void process(const float *mic, const float *ref, float *out) override
+    {
+        const size_t hop = static_cast<size_t>(chain_.hop());
+        std::copy_n(mic, hop, kvetest::FrequencyChain::samples(mic_));
+        std::copy_n(ref, hop * refs_, kvetest::FrequencyChain::samples(ref_));
+        chain_.run();
+        std::copy_n(kvetest::FrequencyChain::samples(out_), hop, out);
+    }
+
+private:
+    size_t refs_;
+    kvetest::FrequencyChain chain_;
+    GenericWire *mic_ = nullptr, *ref_ = nullptr, *out_ = nullptr;
+    bool built_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<EchoCanceller> chainCanceller(const AecSettings &s, int references)
+{
+    return builtOrNull<EchoCanceller, ChainCanceller>(s, references);
 }
 
 SubbandFrames subbandFrames(const EchoScene &scene, int size, int hop, size_t samples)
@@ -606,6 +656,7 @@ double leastSquaresCeiling(const EchoScene &scene, int size, int hop, int taps)
 namespace {
 
 constexpr size_t kSegment = kRate / 50; // 20 ms
+constexpr uint32_t kReducer = 0xBEEF43C4u;
 
 const char *const kNoiseText = "Noise reduction keeps the words clear while the hiss around them fades away. "
                                "She sells sea shells by the sea shore, and the shells she sells are surely shells.";
@@ -614,7 +665,7 @@ class SubbandReducer : public Denoiser {
 public:
     SubbandReducer(int size, int hop, float minGainDb, float overEstimate)
         : in_(size, hop), out_(size, hop),
-          layout_(0xBEEF43C4u, size / 2 + 1, hop, {1u}, {1u}, reducerArguments(minGainDb, overEstimate))
+          layout_(kReducer, size / 2 + 1, hop, {1u}, {1u}, reducerArguments(minGainDb, overEstimate))
     {
     }
     bool built() const { return layout_.built(); }
@@ -629,6 +680,32 @@ public:
 private:
     Stft in_, out_;
     SubbandLayout layout_;
+};
+
+class ChainReducer : public Denoiser {
+public:
+    ChainReducer(int size, int hop, float minGainDb, float overEstimate) : chain_(size, hop, static_cast<float>(kRate))
+    {
+        in_ = chain_.timeWire(1);
+        GenericWire *noisy = chain_.analysis(in_), *clean = chain_.spectrumWire(1);
+        chain_.add(kReducer, {noisy}, {clean}, reducerArguments(minGainDb, overEstimate));
+        out_ = chain_.synthesis(clean);
+        built_ = out_ != nullptr && chain_.place();
+    }
+    bool built() const { return built_; }
+    int frame() const override { return chain_.hop(); }
+    void process(const float *in, float *out) override
+    {
+        const size_t hop = static_cast<size_t>(chain_.hop());
+        std::copy_n(in, hop, kvetest::FrequencyChain::samples(in_));
+        chain_.run();
+        std::copy_n(kvetest::FrequencyChain::samples(out_), hop, out);
+    }
+
+private:
+    kvetest::FrequencyChain chain_;
+    GenericWire *in_ = nullptr, *out_ = nullptr;
+    bool built_ = false;
 };
 
 // The gain a on the clean segment s that leaves the least of y - a s: the speech the segment keeps.
@@ -685,10 +762,12 @@ std::vector<uint32_t> reducerArguments(float minGainDb, float overEstimate)
 
 std::unique_ptr<Denoiser> subbandReducer(int size, int hop, float minGainDb, float overEstimate)
 {
-    auto d = std::make_unique<SubbandReducer>(size, hop, minGainDb, overEstimate);
-    if (!d->built())
-        return nullptr;
-    return d;
+    return builtOrNull<Denoiser, SubbandReducer>(size, hop, minGainDb, overEstimate);
+}
+
+std::unique_ptr<Denoiser> chainReducer(int size, int hop, float minGainDb, float overEstimate)
+{
+    return builtOrNull<Denoiser, ChainReducer>(size, hop, minGainDb, overEstimate);
 }
 
 NoiseScene makeNoiseScene(bool pink, double snrDb, double scale)

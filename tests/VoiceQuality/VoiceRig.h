@@ -1,7 +1,8 @@
 // The voice front end measured as a host meets it: 16 kHz audio through a short-time Fourier transform of the test's
 // own (kissfft, sqrt-Hann analysis and synthesis), the spectra fed block by block into the subband wires of a layout
-// built on the engine, its output resynthesised. The same signals and figures serve the quality tests and the
-// benchmark program, beside the peers of VoicePeers.h.
+// built on the engine, its output resynthesised; or the same classes between the library's own transform modules in
+// one layout. The same signals and figures serve the quality tests and the benchmark program, beside the peers of
+// VoicePeers.h.
 #pragma once
 
 #include <complex>
@@ -126,6 +127,9 @@ struct AecSettings {
 std::unique_ptr<EchoCanceller> subbandCanceller(const AecSettings &s, int references);
 // Their constructor arguments, the post-filter off.
 std::vector<uint32_t> aecArguments(const AecSettings &s);
+// The same canceller between the library's own analysis and synthesis modules, all in one layout that takes a hop
+// of microphone and reference samples per block (kvetest::FrequencyChain).
+std::unique_ptr<EchoCanceller> chainCanceller(const AecSettings &s, int references);
 
 // The best per-band least-squares filter of `taps` taps through the same transform over the first white stretch:
 // the ceiling any subband canceller of that length reaches on it (mean ERLE of its last 2 s).
@@ -169,6 +173,8 @@ Signal runDenoiser(Denoiser &d, const Signal &in);
 NoiseFigures noiseFigures(const NoiseScene &scene, const Signal &out);
 
 std::unique_ptr<Denoiser> subbandReducer(int size, int hop, float minGainDb, float overEstimate);
+// The same reducer between the library's own analysis and synthesis modules, in one layout.
+std::unique_ptr<Denoiser> chainReducer(int size, int hop, float minGainDb, float overEstimate);
 // Its constructor arguments: the layout's floor and over-estimation, then the thirteen that Set derives.
 std::vector<uint32_t> reducerArguments(float minGainDb, float overEstimate);
 
