@@ -1,4 +1,4 @@
-// The spectral noise reducer on speech in white and pink noise at 0, 5, 10 and 20 dB SNR, on the test's 512-point
+// The subband noise reducer on speech in white and pink noise at 0, 5, 10 and 20 dB SNR, on the test's 512-point
 // transform (hop 128): it must raise the SNR (the noise it removes outweighs the speech it removes) at every input
 // SNR, and its gain depends on power ratios only, so scaling the input by 10^±3 moves the results by less than
 // 0.1 dB. Between the library's own transform modules, in one layout, its SNR gain stays within 1 dB of that on the

@@ -1,4 +1,4 @@
-// Class record and instance of the spectral noise reducer, which lowers stationary noise in one subband wire.
+// Class record and instance of the subband noise reducer, which lowers stationary noise in one subband wire.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-// The spectral noise reducer: what Set derives from the rate, the per-subband gain against a numpy model of the
+// The subband noise reducer: what Set derives from the rate, the per-subband gain against a numpy model of the
 // reducer's equations, its edge cases, and a gain that depends on power ratios only.
 #include <gtest/gtest.h>
 
@@ -96,7 +96,7 @@ TEST_F(NoiseReducer, SetDerivesEveryValueFromTheRateAndKeepsTheState)
         args.push_back(oracleArg(c.rate));
         args.push_back(oracleArg(c.minGainDb));
     }
-    const std::vector<double> want = runOracle("spectral_noise_reducer.py", args);
+    const std::vector<double> want = runOracle("noise_reducer_model.py", args);
     ASSERT_EQ(want.size(), 13 * std::size(cases));
     const double *derivedWant = want.data();
     for (const auto &c : cases) {
@@ -143,7 +143,7 @@ TEST_F(NoiseReducer, FollowsTheModelOfItsEquationsBlockByBlock)
                                          oracleArg(c.beta)};
         for (uint32_t k = 2; k < kPublic; ++k)
             args.push_back(oracleArg(var(m, k)));
-        const std::vector<double> model = runOracle("spectral_noise_reducer.py", args);
+        const std::vector<double> model = runOracle("noise_reducer_model.py", args);
         const uint32_t words = 2 * c.nSub;
         const size_t perBlock = words + kStates * c.nSub;
         ASSERT_EQ(model.size(), c.blocks * (words + perBlock));
@@ -244,7 +244,7 @@ TEST_F(NoiseReducer, GainDependsOnPowerRatiosOnly)
 {
     constexpr uint32_t kSub = 17, kBlocks = 300;
     // The model's output-to-input energy in dB at the three scales, floor only and with the ceiling; then the input.
-    const std::vector<double> model = runOracle("spectral_noise_reducer.py",
+    const std::vector<double> model = runOracle("noise_reducer_model.py",
                                                 {"invariance", "7", std::to_string(kSub), std::to_string(kBlocks),
                                                  oracleArg(kBlockRate), "-20", "1.5"});
     ASSERT_EQ(model.size(), 6 + size_t(kBlocks) * 2 * kSub);

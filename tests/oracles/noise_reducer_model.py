@@ -1,4 +1,4 @@
-"""Reference model of the spectral noise reducer, written from its equations, in single precision like the module.
+"""Reference model of the subband noise reducer, written from its equations, in single precision like the module.
 
 Per subband and block: a first-order low-pass of the input power, a noise floor that rises by a small step toward a
 louder power and falls at once to a quieter one, a-posteriori and decision-directed a-priori ratios, a gain read from
