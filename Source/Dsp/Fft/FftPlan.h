@@ -70,6 +70,17 @@ public:
     // N/2 + 1 bins to N samples, scaled by 1/N; the imaginary parts of bins 0 and N/2 are not read.
     void inverse(const FftComplex *in, float *out);
 
+    // Two channels at once, as the real and imaginary parts of one complex transform of N points: no channel is
+    // copied apart from its neighbours. `in` is channel c's first sample in a block interleaving `channels` (even)
+    // channels, c even; channels c and c + 1 get their N/2 + 1 bins in `out`, channel c's bin 0 first, in a complex
+    // block interleaving `channels` channels. `work` holds N complex values of the caller's own memory. Equal to
+    // `forward` on each channel within rounding; the imaginary parts of bins 0 and N/2 are exactly 0.
+    void forwardPair(const float *in, int32_t channels, float *out, FftComplex *work);
+    // The reverse of `forwardPair` on two channels (`in` interleaves exactly two channels' N/2 + 1 bins, whose
+    // imaginary parts at 0 and N/2 are not read), scaled by 1/N; `out` gets the 2N interleaved samples. `work`
+    // holds N complex values of the caller's own memory.
+    void inversePair(const float *in, float *out, FftComplex *work);
+
 private:
     friend class FftPlan;
     using FftPlan::FftPlan;
@@ -79,6 +90,12 @@ private:
 
     kiss_fftr_state *forward_ = nullptr;
     kiss_fftr_state *inverse_ = nullptr;
+    // The complex transform of channel pairs: N points when N is a power of 4, which kissfft runs in radix-4
+    // passes alone; otherwise N/2 points, twice, joined by one radix-2 step with `pairTwiddles_` (e^(-2 pi i k / N),
+    // k = 0 .. N/2), as kissfft's radix-2 pass costs more than the two real transforms it replaces.
+    kiss_fft_state *pairTransform_ = nullptr;
+    bool pairHalves_ = false;
+    std::unique_ptr<FftComplex[]> pairTwiddles_;
 };
 
 // Complex signals of N values, both directions.
@@ -92,6 +109,10 @@ public:
     void forward(const FftComplex *in, FftComplex *out);
     // N bins to N values, scaled by 1/N.
     void inverse(const FftComplex *in, FftComplex *out);
+    // One channel of a block interleaving several: N values `stride` complex values apart to N contiguous values,
+    // unscaled in both directions (the caller scales an inverse by 1/N as it moves the values on). `in` and `out`
+    // must not overlap.
+    void transformStrided(const FftComplex *in, int32_t stride, FftComplex *out, bool inverse);
 
 private:
     friend class FftPlan;

@@ -124,7 +124,10 @@ ClassModule *constructFloatFft(const ModClassDescriptor &record, const Variable 
     ClassModule *m = construct(record, variables, count, 1, 1, status, wireWord, wires, argc, args);
     if (m == nullptr)
         return nullptr;
-    const uint32_t bufferFloats = kind == PlanKind::Real ? static_cast<uint32_t>(points) + 2 : 2u * points;
+    // A real transform works on one channel's N/2 + 1 bins, or on N complex values when the channels go by pairs;
+    // a complex transform on N complex values.
+    const bool pairs = KVE_WIRE_CHANNELS(wires[0]->info1) % 2 == 0;
+    const uint32_t bufferFloats = kind == PlanKind::Real && !pairs ? static_cast<uint32_t>(points) + 2 : 2u * points;
     auto *state = take<FftState>(sizeof(FftState), heaps, status);
     float *buffer = state != nullptr ? take<float>(4 * bufferFloats, heaps, status) : nullptr;
     if (buffer == nullptr)

@@ -55,11 +55,17 @@ void cfftProcess(ClassModule *m)
         transform(plan, inverse, samples(in), samples(out));
         return;
     }
-    float *scratch = samples(wire(m, 2));
+    // Each channel is read where it lies on the input and scaled, for an inverse, as it moves to the output.
+    const float scale = inverse ? 1.0f / static_cast<float>(n) : 1.0f;
+    const auto *from = reinterpret_cast<const FftComplex *>(samples(in));
+    auto *work = reinterpret_cast<FftComplex *>(s->buffer);
     for (int32_t c = 0; c < ch; ++c) {
-        copyComplex(samples(in) + 2 * c, 2 * ch, scratch, 2, n);
-        transform(plan, inverse, scratch, s->buffer);
-        copyComplex(s->buffer, 2, samples(out) + 2 * c, 2 * ch, n);
+        plan->transformStrided(from + c, ch, work, inverse);
+        float *to = samples(out) + 2 * c;
+        for (int32_t k = 0; k < n; ++k) {
+            to[2 * k * ch] = scale * work[k].re;
+            to[2 * k * ch + 1] = scale * work[k].im;
+        }
     }
 }
 

@@ -39,6 +39,12 @@ void fftProcess(ClassModule *m)
         plan->forward(samples(in), reinterpret_cast<FftComplex *>(samples(out)));
         return;
     }
+    // Channel pairs as one complex transform each, read and written in place on the wires.
+    if (ch % 2 == 0) {
+        for (int32_t c = 0; c < ch; c += 2)
+            plan->forwardPair(samples(in) + c, ch, samples(out) + 2 * c, reinterpret_cast<FftComplex *>(s->buffer));
+        return;
+    }
     float *scratch = samples(wire(m, 2));
     for (int32_t c = 0; c < ch; ++c) {
         kve_vecCopy32(samples(in) + c, ch, scratch, 1, n);

@@ -40,6 +40,11 @@ void ifftProcess(ClassModule *m)
         plan->inverse(reinterpret_cast<const FftComplex *>(samples(in)), samples(out));
         return;
     }
+    // Two channels are one complex transform whose values are the output's interleaved samples.
+    if (ch == 2) {
+        plan->inversePair(samples(in), samples(out), reinterpret_cast<FftComplex *>(s->buffer));
+        return;
+    }
     float *scratch = samples(wire(m, 2));
     for (int32_t c = 0; c < ch; ++c) {
         copyComplex(samples(in) + 2 * c, 2 * ch, scratch, 2, bins);

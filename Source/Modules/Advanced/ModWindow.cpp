@@ -44,11 +44,32 @@ void windowProcess(ClassModule *m)
     const uint32_t b = std::min(s->stopIndex, n);
     const float *x = samples(in);
     float *y = samples(out);
-    for (uint32_t j = 0; j < n; ++j) {
-        // a <= b keeps a .. b (one sample when they meet); b < a keeps the wrapped span 0 .. b - 1 and a .. N - 1.
-        const bool kept = a <= b ? j >= a && j <= b : j < b || j >= a;
-        for (uint32_t w = j * stride; w < (j + 1) * stride; ++w)
-            y[w] = kept ? s->gain * x[w] * s->window[j] : 0.0f;
+    const float gain = s->gain;
+    const float *window = s->window;
+    // Frames from .. to - 1 weighted, or cleared; one real channel runs as one flat loop.
+    const auto keep = [&](uint32_t from, uint32_t to) {
+        if (stride == 1) {
+            for (uint32_t j = from; j < to; ++j)
+                y[j] = gain * x[j] * window[j];
+            return;
+        }
+        for (uint32_t j = from; j < to; ++j)
+            for (uint32_t w = j * stride; w < (j + 1) * stride; ++w)
+                y[w] = gain * x[w] * window[j];
+    };
+    const auto clear = [&](uint32_t from, uint32_t to) {
+        std::fill(y + size_t{from} * stride, y + size_t{to} * stride, 0.0f);
+    };
+    // a <= b keeps a .. b (one frame when they meet); b < a keeps the wrapped span 0 .. b - 1 and a .. N - 1.
+    if (a <= b) {
+        const uint32_t end = std::min(b + 1, n);
+        clear(0, a);
+        keep(a, end);
+        clear(end, n);
+    } else {
+        keep(0, b);
+        clear(b, a);
+        keep(a, n);
     }
 }
 

@@ -100,12 +100,21 @@ template <typename Sample> void windowOverlapProcess(ClassModule *m)
     const uint32_t hop = std::min(kit::blockSize(out), span);
     const auto *x = static_cast<const Sample *>(in->buffer);
     auto *y = static_cast<Sample *>(out->buffer);
-    for (uint32_t c = 0; c < ch; ++c)
+    Sample *state = s->state;
+    const Sample *window = s->window;
+    if (inCh == 1 && outCh == 1 && built == 1) {
+        // One channel everywhere: flat loops.
         for (uint32_t j = 0; j < n; ++j)
-            s->state[j * built + c] = multiplyAdd(s->state[j * built + c], x[j * inCh + c], s->window[j]);
-    for (uint32_t j = 0; j < hop; ++j)
+            state[j] = multiplyAdd(state[j], x[j], window[j]);
+        std::copy(state, state + hop, y);
+    } else {
         for (uint32_t c = 0; c < ch; ++c)
-            y[j * outCh + c] = s->state[j * built + c];
+            for (uint32_t j = 0; j < n; ++j)
+                state[j * built + c] = multiplyAdd(state[j * built + c], x[j * inCh + c], window[j]);
+        for (uint32_t j = 0; j < hop; ++j)
+            for (uint32_t c = 0; c < ch; ++c)
+                y[j * outCh + c] = state[j * built + c];
+    }
     const uint32_t kept = (span - hop) * built;
     std::memmove(s->state, s->state + hop * built, kept * sizeof(Sample));
     std::fill(s->state + kept, s->state + span * built, Sample{});
