@@ -225,6 +225,8 @@ const ModClassDescriptor *const g_module_descriptor_table[] = {
     &kve_modZeroSourceClass.record,
     &kve_modAveragerFract32Class.record,
     &kve_modAveragerClass.record,
+    &kve_modBiquadCascadeHPClass.record,
+    &kve_modBiquadSmoothedHPClass.record,
     &kve_modBlockConcatenateClass.record,
     &kve_modBlockExtractClass.record,
     &kve_modBlockFlipClass.record,
