@@ -26,10 +26,17 @@ using tonetest::Section;
 
 constexpr uint32_t kBiquadCascadeHP = 0xBEEF0CC1u;
 constexpr uint32_t kBiquadSmoothedHP = 0xBEEF0CC4u;
+constexpr uint32_t kSecondOrderFilterHP = 0xBEEF0D34u;
+constexpr uint32_t kSOFCascadeHP = 0xBEEF0D32u;
+constexpr uint32_t kBiquadSparse = 0xBEEF0D56u;
+constexpr uint32_t kGraphicEQBandHP = 0xBEEF0D05u;
+constexpr uint32_t kGraphicEQBandHpFract32 = 0xBEEF0D04u;
 
 const ModClassDescriptor *const kTable[] = {
-    &kve_modBiquadCascadeHPClass.record,
-    &kve_modBiquadSmoothedHPClass.record,
+    &kve_modBiquadCascadeHPClass.record,     &kve_modBiquadSmoothedHPClass.record,
+    &kve_modSecondOrderFilterHPClass.record, &kve_modSOFCascadeHPClass.record,
+    &kve_modBiquadSparseClass.record,        &kve_modGraphicEQBandHPClass.record,
+    &kve_modGraphicEQBandHpFract32Class.record,
 };
 
 constexpr float kSentinel = 12345.0f;
@@ -157,33 +164,70 @@ TEST_F(HpBiquads, ConstructionRefusesNegativeStageCountsAndShortWiring)
 // BiquadSmoothedHP construction: updates active, a smoothing time, the derived coefficient left to Set.
 std::vector<uint32_t> smoothedArgs(float smoothingTime) { return {i(1), f(smoothingTime), f(0)}; }
 
-TEST_F(HpBiquads, SmoothedSetGlidesFromZeroOneStepPerBlock)
+TEST_F(HpBiquads, SmoothedSetTurnsTheDirectFormIntoItsStateSpaceTarget)
 {
     ClassModule *m = build(kBiquadSmoothedHP, 0x101, {wire(2, kBlock), wire(2, kBlock)}, smoothedArgs(10.0f));
     ASSERT_NE(m, nullptr);
-    const Coeffs &section = kSections[1];
-    std::copy(section.begin(), section.end(), array(m, 3));
-    ASSERT_EQ(ClassModule_Set(m, 1u << 11), 0);
-    const std::vector<double> target = stateSpace(section.data());
-    for (uint32_t k = 0; k < 5; ++k)
-        EXPECT_NEAR(array(m, 4)[k], target[k], 1e-6 * (1 + std::fabs(target[k]))) << "target " << k;
+    for (const Coeffs &section : kSections) {
+        std::copy(section.begin(), section.end(), array(m, 3));
+        ASSERT_EQ(ClassModule_Set(m, 1u << 11), 0);
+        const std::vector<double> target = stateSpace(section.data());
+        for (uint32_t k = 0; k < 5; ++k)
+            EXPECT_NEAR(array(m, 4)[k], target[k], 1e-6 * (1 + std::fabs(target[k]))) << "target " << k;
+    }
+}
+
+// Every float smoothed class: the sets in use start at zero and reach target x (1 - (1 - c)^b) after b blocks, with
+// c the per-block step of the smoothing time; with updates off they hold.
+TEST_F(HpBiquads, SetsInUseGlideFromZeroOneStepPerBlock)
+{
+    const struct {
+        const char *what;
+        uint32_t classId;
+        std::vector<uint32_t> args;
+        std::vector<Section> stages; // written into the per-stage arrays at variable 4 when not empty
+        uint32_t update, coeff, target, current, words;
+    } cases[] = {
+        {"BiquadSmoothedHP", kBiquadSmoothedHP, smoothedArgs(10.0f), {}, 0, 2, 4, 5, 5},
+        {"SecondOrderFilterHP peaking", kSecondOrderFilterHP,
+         {i(12), f(1000.0f), f(6.0f), f(2.0f), f(10.0f), i(0), f(0)}, {}, 5, 6, 7, 8, 5},
+        {"SOFCascadeHP of three stages", kSOFCascadeHP, {i(3), f(10.0f), i(0), f(0)},
+         {{9, 150.0f, 5.0f, 0.7f}, {12, 2500.0f, -9.0f, 3.0f}, {22, 80.0f, 0.0f, 0.7f}}, 2, 3, 8, 9, 15},
+        {"GraphicEQBandHP of two stages", kGraphicEQBandHP,
+         {f(9.0f), f(500.0f), f(2000.0f), f(10.0f), i(2), i(0), f(0)}, {}, 5, 6, 7, 8, 10},
+    };
     // A step per block of 32 frames with a 10 ms time constant at 48 kHz.
     const double step = 1.0 - std::exp(-1000.0 * kBlock / (10.0 * 48000.0));
-    EXPECT_NEAR(var(m, 2), step, 1e-7);
-    int blocks = 0;
-    for (int until : {1, 4, 30}) {
-        for (; blocks < until; ++blocks)
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ClassModule *m = build(c.classId, 0x101, {wire(3, kBlock), wire(3, kBlock)}, c.args);
+        ASSERT_NE(m, nullptr);
+        if (c.classId == kBiquadSmoothedHP) {
+            std::copy(kSections[1].begin(), kSections[1].end(), array(m, 3));
+            ASSERT_EQ(ClassModule_Set(m, KVE_MASK_ALL), 0);
+        } else if (!c.stages.empty()) {
+            configureStages(m, 4, c.stages);
+        }
+        EXPECT_EQ(var<int32_t>(m, c.update), 1);
+        EXPECT_NEAR(var(m, c.coeff), step, 1e-7);
+        const float *target = array(m, c.target);
+        const float *current = array(m, c.current);
+        int blocks = 0;
+        for (int until : {1, 4, 30}) {
+            for (; blocks < until; ++blocks)
+                pump(m);
+            for (uint32_t k = 0; k < c.words; ++k)
+                EXPECT_NEAR(current[k], target[k] * (1.0 - std::pow(1.0 - step, blocks)),
+                            2e-6 * (1 + std::fabs(target[k])))
+                    << "word " << k << " after " << blocks << " blocks";
+        }
+        var<int32_t>(m, c.update) = 0;
+        const std::vector<float> held(current, current + c.words);
+        for (int b = 0; b < 3; ++b)
             pump(m);
-        for (uint32_t k = 0; k < 5; ++k)
-            EXPECT_NEAR(array(m, 5)[k], target[k] * (1.0 - std::pow(1.0 - step, blocks)), 2e-6)
-                << "coefficient " << k << " after " << blocks << " blocks";
+        for (uint32_t k = 0; k < c.words; ++k)
+            EXPECT_EQ(bitsOf(current[k]), bitsOf(held[k])) << "word " << k << " moved with updates off";
     }
-    var<int32_t>(m, 0) = 0;
-    std::vector<float> held(array(m, 5), array(m, 5) + 5);
-    for (int b = 0; b < 3; ++b)
-        pump(m);
-    for (uint32_t k = 0; k < 5; ++k)
-        EXPECT_EQ(bitsOf(array(m, 5)[k]), bitsOf(held[k])) << "coefficient " << k << " moved with updates off";
 }
 
 TEST_F(HpBiquads, SmoothedSetRedesignsOnlyForTheBitsThatChanged)
@@ -219,6 +263,76 @@ TEST_F(HpBiquads, SmoothedSectionSettlesOnEveryChannelAsScipyFilters)
         settle(m, 400);
         const std::vector<float> x = noise(4 * kBlock * channels, 0.5f, 3 + channels);
         EXPECT_LT(tonetest::worstError(run(m, x), perChannel(channels, section, x), 1.0), kTolerance);
+    }
+}
+
+TEST_F(HpBiquads, ParametricSectionsSettleOnEveryChannelAsTheirCookbookDesigns)
+{
+    const struct {
+        const char *what;
+        uint32_t channels;
+        std::vector<Section> sections; // one: SecondOrderFilterHP; more: SOFCascadeHP
+    } cases[] = {
+        {"peaking 1 kHz +6 dB Q 2, one channel", 1, {{12, 1000.0f, 6.0f, 2.0f}}},
+        {"low shelf 200 Hz -8 dB Q 0.9, a pair", 2, {{9, 200.0f, -8.0f, 0.9f}}},
+        {"lowpass 3 kHz Q 0.8, a pair and one", 3, {{21, 3000.0f, 0.0f, 0.8f}}},
+        {"high shelf 5 kHz +4 dB, four pairs", 8, {{10, 5000.0f, 4.0f, 0.0f}}},
+        {"cascade of two, one channel", 1, {{12, 1000.0f, 6.0f, 1.4f}, {10, 4000.0f, -5.0f, 0.0f}}},
+        {"cascade of three, a pair and one",
+         3,
+         {{9, 150.0f, 5.0f, 0.7f}, {12, 2500.0f, -9.0f, 3.0f}, {22, 80.0f, 0.0f, 0.7f}}},
+        {"cascade of two, four pairs", 8, {{11, 8000.0f, 3.0f, 1.0f}, {21, 6000.0f, 0.0f, 0.7f}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        GenericWire *in = wire(c.channels, kBlock);
+        GenericWire *out = wire(c.channels, kBlock);
+        ClassModule *m;
+        if (c.sections.size() == 1) {
+            const Section &s = c.sections[0];
+            m = build(kSecondOrderFilterHP, 0x101, {in, out},
+                      {i(s.type), f(s.freq), f(s.gain), f(s.Q), f(5.0f), i(0), f(0)});
+        } else {
+            const auto stages = static_cast<int32_t>(c.sections.size());
+            m = build(kSOFCascadeHP, 0x101, {in, out}, {i(stages), f(5.0f), i(0), f(0)});
+            ASSERT_NE(m, nullptr);
+            configureStages(m, 4, c.sections);
+        }
+        ASSERT_NE(m, nullptr);
+        settle(m, 400);
+        const std::vector<float> x = noise(4 * kBlock * c.channels, 0.5f, 7 + c.channels);
+        EXPECT_LT(tonetest::worstError(run(m, x), tonetest::cookbook(c.channels, c.sections, x, true), 1.0),
+                  tonetest::kFloatTolerance);
+    }
+}
+
+TEST_F(HpBiquads, ParametricCascadeRunsOnlyTheStagesItWasBuiltWith)
+{
+    const Section peak{12, 1000.0f, 6.0f, 2.0f};
+    const struct {
+        const char *what;
+        int32_t built, written;
+    } cases[] = {
+        {"built with none", 0, 0}, {"host writes 0", 2, 0}, {"host writes -3", 2, -3}, {"host writes 50", 1, 50}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        GenericWire *in = wire(3, kBlock);
+        GenericWire *out = wire(3, kBlock);
+        ClassModule *m = build(kSOFCascadeHP, 0x101, {in, out}, {i(c.built), f(0), i(0), f(0)});
+        ASSERT_NE(m, nullptr);
+        var<int32_t>(m, 0) = c.written;
+        configureStages(m, 4, std::vector<Section>(static_cast<size_t>(c.built), peak));
+        const std::vector<float> x = noise(3 * kBlock, 0.5f, 3);
+        if (c.written > 0) {
+            EXPECT_LT(tonetest::worstError(run(m, x), tonetest::cookbook(3, {peak}, x, true), 1.0),
+                      tonetest::kFloatTolerance);
+            continue;
+        }
+        std::copy(x.begin(), x.end(), data(in));
+        fill(out, kSentinel);
+        pump(m);
+        for (uint32_t k = 0; k < 3 * kBlock; ++k)
+            ASSERT_EQ(bitsOf(data(out)[k]), bitsOf(kSentinel)) << "sample " << k;
     }
 }
 
