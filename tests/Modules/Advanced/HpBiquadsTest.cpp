@@ -14,6 +14,7 @@
 
 #include "Modules/Advanced/HpBiquads.h"
 #include "Modules/ToneTestSupport.h"
+#include "support/OracleValues.h"
 
 namespace {
 
@@ -333,6 +334,213 @@ TEST_F(HpBiquads, ParametricCascadeRunsOnlyTheStagesItWasBuiltWith)
         pump(m);
         for (uint32_t k = 0; k < 3 * kBlock; ++k)
             ASSERT_EQ(bitsOf(data(out)[k]), bitsOf(kSentinel)) << "sample " << k;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// GraphicEQBandHP construction: the band, a smoothing time of 0 (the sets in use reach their targets in the first
+// block) and the stage count.
+std::vector<uint32_t> bandArgs(float gain, float lower, float upper, int32_t stages)
+{
+    return {f(gain), f(lower), f(upper), f(0), i(stages), i(0), f(0)};
+}
+
+struct Band {
+    float gain, lower, upper;
+    int32_t stages;
+};
+
+std::string describe(const Band &b)
+{
+    return std::to_string(b.gain) + " dB, " + std::to_string(b.lower) + " to " + std::to_string(b.upper) + " Hz, " +
+           std::to_string(b.stages) + " stages";
+}
+
+// The magnitude of an impulse response at `freq` Hz (48 kHz).
+double magnitudeAt(const std::vector<float> &h, double freq)
+{
+    std::complex<double> sum = 0.0;
+    const double w = 2.0 * std::numbers::pi * freq / 48000.0;
+    for (size_t n = 0; n < h.size(); ++n)
+        sum += static_cast<double>(h[n]) * std::polar(1.0, -w * static_cast<double>(n));
+    return std::abs(sum);
+}
+
+TEST_F(HpBiquads, BandFollowsTheBandEqualisersMagnitudeWithinAHundredthOfADecibel)
+{
+    const Band bands[] = {{9.0f, 500.0f, 2000.0f, 4}, {-6.0f, 2000.0f, 8000.0f, 2}, {12.0f, 1000.0f, 3000.0f, 6}};
+    std::vector<std::string> args;
+    for (const Band &b : bands)
+        for (double v : {2.0 * b.stages, double{b.lower}, double{b.upper}, double{b.gain}, 48000.0})
+            args.push_back(kvetest::oracleArg(v));
+    kvetest::OracleValues reference("design_geq.py", args);
+    ASSERT_FALSE(reference.empty());
+    for (const Band &b : bands) {
+        SCOPED_TRACE(describe(b));
+        GenericWire *in = wire(1, kBlock);
+        ClassModule *m = build(kGraphicEQBandHP, 0x101, {in, wire(1, kBlock)}, bandArgs(b.gain, b.lower, b.upper,
+                                                                                       b.stages));
+        ASSERT_NE(m, nullptr);
+        std::vector<float> impulse(8192, 0.0f);
+        impulse[0] = 1.0f;
+        const std::vector<float> h = run(m, impulse);
+        const auto points = static_cast<size_t>(reference.takeOne());
+        for (size_t k = 0; k < points; ++k) {
+            const double freq = reference.takeOne();
+            const double expected = reference.takeOne();
+            EXPECT_NEAR(20.0 * std::log10(magnitudeAt(h, freq) / expected), 0.0, 0.01) << "at " << freq << " Hz";
+        }
+    }
+}
+
+TEST_F(HpBiquads, BandFiltersEveryChannelAsScipyRunsItsDesign)
+{
+    const Band band{-9.0f, 300.0f, 1200.0f, 3};
+    for (uint32_t channels : {1u, 2u, 3u, 8u}) {
+        SCOPED_TRACE(std::to_string(channels) + " channels");
+        ClassModule *m = build(kGraphicEQBandHP, 0x101, {wire(channels, kBlock), wire(channels, kBlock)},
+                               bandArgs(band.gain, band.lower, band.upper, band.stages));
+        ASSERT_NE(m, nullptr);
+        Coeffs design(5 * band.stages);
+        design_geq(2 * band.stages, design.data(), band.lower, band.upper, band.gain, 48000.0f);
+        const std::vector<float> x = noise(4 * kBlock * channels, 0.5f, 21 + channels);
+        EXPECT_LT(tonetest::worstError(run(m, x), perChannel(channels, design, x), 1.0), kTolerance);
+    }
+}
+
+TEST_F(HpBiquads, BandEdgesInTheWrongOrderLeaveTheLowerOneHertzBelowTheUpper)
+{
+    for (uint32_t classId : {kGraphicEQBandHP, kGraphicEQBandHpFract32}) {
+        std::vector<uint32_t> args = bandArgs(6.0f, 2000.0f, 1000.0f, 2);
+        if (classId == kGraphicEQBandHpFract32)
+            args = {f(6.0f), f(2000.0f), f(1000.0f), f(0), i(2), i(0), i(1), i(1), 0};
+        ClassModule *m = build(classId, 0x101, {wire(1, kBlock), wire(1, kBlock)}, args);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(var(m, 1), 999.0f) << "class " << std::hex << classId;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// One channel's stage of a sparse biquad: a filter type with its design parameters, or custom coefficients.
+struct SparseStage {
+    int32_t type;
+    float freq = 0, gain = 0, Q = 0;
+    Coeffs custom = {};
+};
+
+// Writes stage (c, s) of every channel into the module (index c x stages + s) and calls Set.
+void configureSparse(ClassModule *m, const std::vector<std::vector<SparseStage>> &channels)
+{
+    const size_t stages = channels[0].size();
+    for (size_t c = 0; c < channels.size(); ++c)
+        for (size_t s = 0; s < stages; ++s) {
+            const SparseStage &st = channels[c][s];
+            const size_t at = c * stages + s;
+            kvetest::privateArray<int32_t>(m, 4)[at] = st.type;
+            kvetest::privateArray<float>(m, 5)[at] = st.freq;
+            kvetest::privateArray<float>(m, 6)[at] = st.gain;
+            kvetest::privateArray<float>(m, 7)[at] = st.Q;
+            std::copy(st.custom.begin(), st.custom.end(), kvetest::privateArray<float>(m, 8) + 5 * at);
+        }
+    ASSERT_EQ(ClassModule_Set(m, KVE_MASK_ALL), 0);
+}
+
+// What a stage stands for as direct-form coefficients: off passes, designed types by their design, custom as given.
+Coeffs sectionOf(const SparseStage &st)
+{
+    if (st.type > 20)
+        return st.custom;
+    Coeffs c(5);
+    design_second_order_filter(st.type, c.data(), 48000.0f, st.freq, st.gain, st.Q);
+    return c;
+}
+
+const SparseStage kStageKinds[] = {
+    {0},
+    {12, 1000.0f, 6.0f, 2.0f},
+    {25, 0, 0, 0, {0.0675f, 0.135f, 0.0675f, -1.143f, 0.413f}},
+    {11, 5000.0f, 4.0f, 1.0f},
+    {9, 200.0f, -8.0f, 0.9f},
+    {22, 0, 0, 0, {1.0f, 0.0f, 0.0f, 0.0f, 0.0f}}, // above 20 every type is custom, here the identity
+};
+
+TEST_F(HpBiquads, SparseBiquadsRunEachChannelsOwnStagesAsScipyDoes)
+{
+    for (uint32_t channels : {1u, 2u, 3u, 8u}) {
+        SCOPED_TRACE(std::to_string(channels) + " channels");
+        constexpr size_t kStages = 3;
+        ClassModule *m = build(kBiquadSparse, 0x101, {wire(channels, kBlock), wire(channels, kBlock)},
+                               {i(kStages), f(5.0f), i(0), f(0)});
+        ASSERT_NE(m, nullptr);
+        std::vector<std::vector<SparseStage>> stages(channels);
+        std::vector<std::string> args = {"nsos", std::to_string(channels), std::to_string(kStages)};
+        for (uint32_t c = 0; c < channels; ++c)
+            for (size_t s = 0; s < kStages; ++s) {
+                stages[c].push_back(kStageKinds[(c * 2 + s * 3 + channels) % std::size(kStageKinds)]);
+                for (float v : sectionOf(stages[c].back()))
+                    args.push_back(kvetest::oracleArg(v));
+            }
+        configureSparse(m, stages);
+        settle(m, 400);
+        const std::vector<float> x = noise(4 * kBlock * channels, 0.5f, 31 + channels);
+        for (float v : x)
+            args.push_back(kvetest::oracleArg(v));
+        EXPECT_LT(tonetest::worstError(run(m, x), kvetest::runOracle("filter_channels.py", args), 1.0),
+                  tonetest::kFloatTolerance);
+    }
+}
+
+// In the first block after Set, with a glide of 1 s, the sets in use are still near zero: a stage that filters makes
+// its channels nearly silent, while a stage that every channel of its pair (or a last odd channel) passes is skipped
+// and leaves the input as it is.
+TEST_F(HpBiquads, SparseStagesThatPassEveryChannelOfAPairAreSkipped)
+{
+    const SparseStage off{0};
+    const SparseStage identity{25, 0, 0, 0, {1.0f, 0.0f, 0.0f, 0.0f, 0.0f}};
+    const SparseStage peak{12, 1000.0f, 6.0f, 2.0f};
+    enum Expect { Copied, Filtered, Silent };
+    const struct {
+        const char *what;
+        std::vector<std::vector<SparseStage>> stages; // per channel
+        bool updates;
+        std::vector<Expect> expect; // per channel
+    } cases[] = {
+        {"off at stage 0, identity at stage 1", {{off, identity}, {off, identity}}, true, {Copied, Copied}},
+        {"identity at stage 0, off at stage 1", {{identity, off}, {identity, off}}, true, {Copied, Copied}},
+        {"off on one channel of the pair only", {{off, off}, {peak, off}}, true, {Filtered, Filtered}},
+        {"a last odd channel off on its own", {{peak, off}, {peak, off}, {off, off}}, true,
+         {Filtered, Filtered, Copied}},
+        {"updates off: every stage filters on its set in use", {{off, off}, {off, off}}, false, {Silent, Silent}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto channels = static_cast<uint32_t>(c.stages.size());
+        GenericWire *in = wire(channels, kBlock);
+        GenericWire *out = wire(channels, kBlock);
+        ClassModule *m = build(kBiquadSparse, 0x101, {in, out}, {i(2), f(1000.0f), i(0), f(0)});
+        ASSERT_NE(m, nullptr);
+        configureSparse(m, c.stages);
+        var<int32_t>(m, 2) = c.updates ? 1 : 0;
+        ramp(in);
+        fill(out, kSentinel);
+        pump(m);
+        for (uint32_t ch = 0; ch < channels; ++ch)
+            for (uint32_t n = 0; n < kBlock; ++n) {
+                const float x = data(in)[n * channels + ch];
+                const float y = data(out)[n * channels + ch];
+                if (c.expect[ch] == Copied)
+                    ASSERT_EQ(bitsOf(y), bitsOf(x)) << "channel " << ch << " frame " << n;
+                else if (c.expect[ch] == Silent)
+                    ASSERT_EQ(y, 0.0f) << "channel " << ch << " frame " << n;
+                else
+                    ASSERT_LT(std::fabs(y), 0.5f * std::fabs(x)) << "channel " << ch << " frame " << n;
+            }
     }
 }
 
