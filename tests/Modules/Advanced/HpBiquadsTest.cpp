@@ -545,3 +545,113 @@ TEST_F(HpBiquads, SparseStagesThatPassEveryChannelOfAPairAreSkipped)
 }
 
 } // namespace
+
+namespace {
+
+// GraphicEQBandHpFract32 construction: +12 dB from 400 Hz to 1.6 kHz in `stages` sections, a glide of 10 ms and
+// the two shifts.
+std::vector<uint32_t> fract32BandArgs(int32_t stages, int32_t shiftB, int32_t shiftA)
+{
+    return {f(12.0f), f(400.0f), f(1600.0f), f(10.0f), i(stages), i(0), i(shiftB), i(shiftA), 0};
+}
+
+// The stored word of a designed coefficient scaled by 2^-shift: rounded half away from zero, -1.0 below -1.0 and
+// 0x7FFFFFFF from 1.0 up.
+int32_t storedWord(float coeff, int32_t shift)
+{
+    const double v = std::ldexp(static_cast<double>(coeff), 31 - shift);
+    if (v >= 2147483648.0)
+        return INT32_MAX;
+    if (v < -2147483648.0)
+        return INT32_MIN;
+    return static_cast<int32_t>(std::round(v));
+}
+
+// Every target word is the stored word of the module's own design under its shifts, and that design is the band's.
+void expectTargetsOfTheDesign(ClassModule *m, const std::string &what)
+{
+    const auto stages = static_cast<uint32_t>(kvetest::variable<int32_t>(m, 4));
+    Coeffs design(5 * stages);
+    design_geq(static_cast<int32_t>(2 * stages), design.data(), kvetest::variable<float>(m, 1),
+               kvetest::variable<float>(m, 2), kvetest::variable<float>(m, 0), 48000.0f);
+    const float *coeffs = kvetest::privateArray<float>(m, 9);
+    const int32_t *targets = kvetest::privateArray<int32_t>(m, 10);
+    for (uint32_t k = 0; k < 5 * stages; ++k) {
+        EXPECT_EQ(bitsOf(coeffs[k]), bitsOf(design[k])) << what << ": design word " << k;
+        const int32_t shift = kvetest::variable<int32_t>(m, k % 5 < 3 ? 6 : 7);
+        EXPECT_EQ(targets[k], storedWord(coeffs[k], shift)) << what << ": target " << k;
+    }
+}
+
+// Over 20 blocks of noise the band's output is bit-exact against an integer model of the module: the Q1.31 glide of
+// every word from zero, then each channel on its own through its stages, each stage with its own six state words.
+TEST_F(HpBiquads, Fract32BandIsBitExactAgainstAnIntegerModel)
+{
+    const struct {
+        uint32_t channels;
+        int32_t stages, shiftB, shiftA;
+    } cases[] = {{1, 2, 2, 2}, {2, 3, 2, 1}, {3, 2, 1, 0}, {2, 2, 0, 0}, {8, 3, 2, 2}};
+    // Designed words beyond what the shifts let a word hold, seen saturating each way.
+    bool sawLowest = false;
+    bool sawHighest = false;
+    for (const auto &c : cases) {
+        const std::string what = std::to_string(c.channels) + " channels, " + std::to_string(c.stages) +
+                                 " stages, shifts " + std::to_string(c.shiftB) + "/" + std::to_string(c.shiftA);
+        SCOPED_TRACE(what);
+        ClassModule *m = build(kGraphicEQBandHpFract32, 0x101, {wire(c.channels, kBlock), wire(c.channels, kBlock)},
+                               fract32BandArgs(c.stages, c.shiftB, c.shiftA));
+        ASSERT_NE(m, nullptr);
+        expectTargetsOfTheDesign(m, what);
+        const int32_t *targets = array<int32_t>(m, 10);
+        const auto words = static_cast<uint32_t>(5 * c.stages);
+        sawLowest = sawLowest || std::count(targets, targets + words, INT32_MIN) > 0;
+        sawHighest = sawHighest || std::count(targets, targets + words, INT32_MAX) > 0;
+        const int32_t k = var<int32_t>(m, 8);
+        EXPECT_NEAR(k, (1.0 - std::exp(-1000.0 * kBlock / (10.0 * 48000.0))) * 2147483648.0, 256.0);
+
+        std::vector<int32_t> current(words, 0);
+        std::vector<std::vector<int32_t>> state(c.channels, std::vector<int32_t>(6 * words / 5, 0));
+        const std::vector<int32_t> x = tonetest::toWords(noise(20 * kBlock * c.channels, 0.25f, 41 + c.channels));
+        const std::vector<int32_t> y = run(m, x);
+        std::vector<int32_t> expected(x.size());
+        for (size_t at = 0; at < x.size(); at += kBlock * c.channels) {
+            for (uint32_t w = 0; w < words; ++w)
+                current[w] = tonetest::glidedWord(current[w], targets[w], k);
+            for (uint32_t ch = 0; ch < c.channels; ++ch) {
+                std::vector<int32_t> samples(kBlock);
+                for (uint32_t n = 0; n < kBlock; ++n)
+                    samples[n] = x[at + n * c.channels + ch];
+                for (int32_t s = 0; s < c.stages; ++s)
+                    kve_vecBiquadFract24x24A56(samples.data(), 1, samples.data(), 1, current.data() + 5 * s,
+                                               state[ch].data() + 6 * s, c.shiftB, c.shiftA, kBlock);
+                for (uint32_t n = 0; n < kBlock; ++n)
+                    expected[at + n * c.channels + ch] = samples[n];
+            }
+        }
+        ASSERT_EQ(y.size(), expected.size());
+        for (size_t n = 0; n < y.size(); ++n)
+            ASSERT_EQ(y[n], expected[n]) << "frame " << n / c.channels << " channel " << n % c.channels;
+    }
+    EXPECT_TRUE(sawLowest && sawHighest);
+}
+
+// The band is redesigned not only for its gain and edges but whenever a written value changes what the stored words
+// mean: the stage count and either shift.
+TEST_F(HpBiquads, Fract32BandRedesignsWhenItsShiftsOrStageCountChange)
+{
+    const struct {
+        const char *what;
+        uint32_t variable;
+        int32_t value;
+    } cases[] = {{"postShiftB 2", 6, 2}, {"postShiftA 2", 7, 2}, {"numStages 1", 4, 1}};
+    for (const auto &c : cases) {
+        ClassModule *m = build(kGraphicEQBandHpFract32, 0x101, {wire(1, kBlock), wire(1, kBlock)},
+                               fract32BandArgs(3, 1, 1));
+        ASSERT_NE(m, nullptr);
+        var<int32_t>(m, c.variable) = c.value;
+        ASSERT_EQ(ClassModule_Set(m, 1u << (7 + 1 + c.variable)), 0);
+        expectTargetsOfTheDesign(m, c.what);
+    }
+}
+
+} // namespace
