@@ -61,22 +61,9 @@ inline bool stagesArgumentValid(int32_t *status, uint32_t argc, const uint32_t *
     return true;
 }
 
-// One state-space section over the first `served` channels of interleaved frames `stride` samples apart: channel
-// pairs through the two-channel kernel, a last odd channel alone; the pair starting at channel c keeps its four
-// state words at state + 2c.
-inline void stateSpaceChannels(const float *src, float *dst, uint32_t stride, uint32_t served, const float *ss,
-                               float *state, int32_t frames)
-{
-    const auto inc = static_cast<int32_t>(stride);
-    uint32_t c = 0;
-    for (; c + 2 <= served; c += 2)
-        kve_vecBiquadHP_2ch(src + c, inc, dst + c, inc, ss, state + 2 * c, frames);
-    if (c < served)
-        kve_vecBiquadHP(src + c, inc, dst + c, inc, ss, state + 2 * c, frames);
-}
-
-// Sections run one after another with stage-major state: stage 0 from `in` to `out`, every later stage in place on
-// `out`. When `glide` is set, each stage's set in use (`current`) first takes one smoothing step toward `target`.
+// Sections run one after another with stage-major state (stage s, channel c at (s x channels + c) x 2): stage 0 from
+// `in` to `out`, every later stage in place on `out`. When `glide` is set, each stage's set in use (`current`) first
+// takes one smoothing step toward `target`.
 void runStateSpaceStages(const GenericWire *in, GenericWire *out, float *current, const float *target, bool glide,
                          float smoothingCoeff, float *state, uint32_t stages, uint32_t stateCapacity);
 

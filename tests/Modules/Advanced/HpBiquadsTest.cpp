@@ -95,7 +95,7 @@ TEST_F(HpBiquads, CascadeFiltersEveryChannelAsScipyDoes)
     const struct {
         uint32_t channels;
         size_t stages;
-    } cases[] = {{1, 3}, {2, 2}, {3, 5}, {8, 4}, {2, 8}};
+    } cases[] = {{1, 3}, {2, 2}, {3, 5}, {8, 4}, {2, 8}, {3, 18}};
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.channels) + " channels, " + std::to_string(c.stages) + " stages");
         ClassModule *m = build(kBiquadCascadeHP, 0x101, {wire(c.channels, kBlock), wire(c.channels, kBlock)},
@@ -106,6 +106,42 @@ TEST_F(HpBiquads, CascadeFiltersEveryChannelAsScipyDoes)
         ASSERT_EQ(ClassModule_Set(m, 0), 0); // any mask, teardown's 0 too, derives the running sets
         const std::vector<float> x = noise(4 * kBlock * c.channels, 0.5f, 11 + c.channels);
         EXPECT_LT(tonetest::worstError(run(m, x), perChannel(c.channels, sections, x), 1.0), kTolerance);
+    }
+}
+
+// A host reads the state stage-major: stage s of channel c at (s x channels + c) x 2. Each channel of a five-channel
+// cascade ends a block with the state, and the output, of a one-channel cascade run on that channel alone.
+TEST_F(HpBiquads, CascadeStateOfEveryChannelLiesWhereTheHostReadsIt)
+{
+    constexpr uint32_t kChannels = 5;
+    constexpr int32_t kStages = 3;
+    const Coeffs sections = chain(kStages);
+    const auto cascade = [&](uint32_t channels) {
+        ClassModule *m = build(kBiquadCascadeHP, 0x101, {wire(channels, kBlock), wire(channels, kBlock)}, {i(kStages)});
+        EXPECT_NE(m, nullptr);
+        if (m != nullptr) {
+            std::copy(sections.begin(), sections.end(), array(m, 1));
+            ClassModule_Set(m, KVE_MASK_ALL);
+        }
+        return m;
+    };
+    ClassModule *all = cascade(kChannels);
+    ASSERT_NE(all, nullptr);
+    const std::vector<float> x = noise(2 * kBlock * kChannels, 0.5f, 17);
+    const std::vector<float> y = run(all, x);
+    for (uint32_t c = 0; c < kChannels; ++c) {
+        ClassModule *one = cascade(1);
+        ASSERT_NE(one, nullptr);
+        std::vector<float> alone;
+        for (size_t n = c; n < x.size(); n += kChannels)
+            alone.push_back(x[n]);
+        const std::vector<float> expected = run(one, alone);
+        for (size_t n = 0; n < expected.size(); ++n)
+            ASSERT_NEAR(y[n * kChannels + c], expected[n], 1e-6) << "channel " << c << " frame " << n;
+        for (int32_t s = 0; s < kStages; ++s)
+            for (uint32_t w = 0; w < 2; ++w)
+                EXPECT_NEAR(array(all, 3)[(s * kChannels + c) * 2 + w], array(one, 3)[2 * s + w], 1e-6)
+                    << "channel " << c << " stage " << s << " word " << w;
     }
 }
 
