@@ -31,8 +31,8 @@ struct BiquadSparseModule {
 constexpr int32_t kLastDesignedType = 20;
 constexpr float kPassThrough[kSectionWords] = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
 
+// Every array is built from the same count, so the capacity of filterType bounds them all.
 constexpr uint32_t kTypeArray = 0;
-constexpr uint32_t kStateArray = 7;
 
 constexpr std::array<Variable, 12> kVariables = {
     KVE_VARIABLE(BiquadSparseModule, numStages, Int),
