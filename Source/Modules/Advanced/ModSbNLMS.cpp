@@ -22,24 +22,15 @@ void kve_modSbNLMSProcess(ClassModule *m)
     for (uint32_t k = 0; k < shape.subbands; ++k) {
         float *w = s->taps + 2 * k * shape.ring;
         float *x = s->refHistory + 2 * k * shape.ring;
-        const Complex d = {pins.desired[2 * k], pins.desired[2 * k + 1]};
         x[2 * shape.newest] = pins.reference[2 * k];
         x[2 * shape.newest + 1] = pins.reference[2 * k + 1];
         // y = sum of conj(w_i) x_i, P = sum of |x_i|^2, tap i reading the sample i blocks old.
         Complex y = {0.0f, 0.0f};
         float power = 0.0f;
         uint32_t slot = shape.newest;
-        for (uint32_t i = 0; i < shape.taps; ++i, slot = older(slot, shape.ring)) {
-            const float wr = w[2 * i], wi = w[2 * i + 1], xr = x[2 * slot], xi = x[2 * slot + 1];
-            y.re += wr * xr + wi * xi;
-            y.im += wr * xi - wi * xr;
-            power += xr * xr + xi * xi;
-        }
-        const Complex e = {d.re - y.re, d.im - y.im};
-        pins.output[2 * k] = y.re;
-        pins.output[2 * k + 1] = y.im;
-        pins.error[2 * k] = e.re;
-        pins.error[2 * k + 1] = e.im;
+        for (uint32_t i = 0; i < shape.taps; ++i, slot = older(slot, shape.ring))
+            accumulate(y, power, w + 2 * i, x + 2 * slot);
+        const Complex e = emit(pins, k, y);
         // w_i += step x_i conj(e).
         const float step = normalisedStep(stepSize(m, k), power, s->epsilon);
         slot = shape.newest;

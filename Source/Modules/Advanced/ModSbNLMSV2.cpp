@@ -28,7 +28,6 @@ void kve_modSbNLMSV2Process(ClassModule *m)
         float *w = s->taps + 2 * k * shape.ring;
         float *x = s->refHistory + 2 * k * shape.ring;
         float *pending = s->pendingError + 2 * k;
-        const Complex d = {pins.desired[2 * k], pins.desired[2 * k + 1]};
         // Last block's update, w_i += e' x_i, over the ring as that block left it.
         uint32_t slot = shape.ring == 0 ? 0 : older(shape.newest, shape.ring);
         for (uint32_t i = 0; i < shape.taps; ++i, slot = older(slot, shape.ring)) {
@@ -41,18 +40,9 @@ void kve_modSbNLMSV2Process(ClassModule *m)
         // y and P with the updated taps, from the last tap to the first.
         Complex y = {0.0f, 0.0f};
         float power = 0.0f;
-        for (uint32_t i = shape.taps; i-- > 0;) {
-            const uint32_t at = (shape.newest + shape.ring - i) % shape.ring;
-            const float wr = w[2 * i], wi = w[2 * i + 1], xr = x[2 * at], xi = x[2 * at + 1];
-            y.re += wr * xr + wi * xi;
-            y.im += wr * xi - wi * xr;
-            power += xr * xr + xi * xi;
-        }
-        const Complex e = {d.re - y.re, d.im - y.im};
-        pins.output[2 * k] = y.re;
-        pins.output[2 * k + 1] = y.im;
-        pins.error[2 * k] = e.re;
-        pins.error[2 * k + 1] = e.im;
+        for (uint32_t i = shape.taps; i-- > 0;)
+            accumulate(y, power, w + 2 * i, x + 2 * ((shape.newest + shape.ring - i) % shape.ring));
+        const Complex e = emit(pins, k, y);
         const float step = normalisedStep(stepSize(m, k), power, s->epsilon);
         pending[0] = step * e.re;
         pending[1] = -step * e.im;

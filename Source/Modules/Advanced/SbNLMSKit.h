@@ -134,4 +134,23 @@ inline Pins pinsOf(ClassModule *m)
     return {buffer(0), buffer(1), buffer(inputs), buffer(inputs + 1)};
 }
 
+// Adds tap w's share of the output, conj(w) x, and the power of its sample x (complex pairs).
+inline void accumulate(Complex &y, float &power, const float *w, const float *x)
+{
+    y.re += w[0] * x[0] + w[1] * x[1];
+    y.im += w[0] * x[1] - w[1] * x[0];
+    power += x[0] * x[0] + x[1] * x[1];
+}
+
+// Writes subband k's output y and its error, the desired value minus y, and returns the error.
+inline Complex emit(const Pins &pins, uint32_t k, Complex y)
+{
+    const Complex e = {pins.desired[2 * k] - y.re, pins.desired[2 * k + 1] - y.im};
+    pins.output[2 * k] = y.re;
+    pins.output[2 * k + 1] = y.im;
+    pins.error[2 * k] = e.re;
+    pins.error[2 * k + 1] = e.im;
+    return e;
+}
+
 } // namespace kve::sbnlms
