@@ -681,4 +681,29 @@ TEST_F(SbBlocks, DerivativeIsTheScaledChangePerUnitOfTime)
     }
 }
 
+TEST_F(SbBlocks, WiringsShortOfThePinsReadAreRefused)
+{
+    const struct {
+        const char *what;
+        uint32_t classId, wireWord;
+        std::vector<uint32_t> args;
+    } cases[] = {
+        {"NLMS without an error output", kNLMS, 0x102, {2, 2, 0, 0, 0}},
+        {"NLMS without a desired input", kNLMS, 0x201, {2, 2, 0, 0, 0}},
+        {"delayed-update NLMS with one input", kNLMSV2, 0x201, {2, 2, 0, 0, 0}},
+        {"complex FIR without an input", kComplexFIR, 0x100, {2, 0}},
+        {"variable-length FIR without an output", kComplexFIRvl, 0x1, {4}},
+        {"smoothing without an output", kSmooth, 0x1, {0, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        GenericWire *wires[4] = {wire(8), wire(8), wire(8), wire(8)};
+        int32_t status = KVE_OK;
+        EXPECT_EQ(ClassModule_Constructor3(engine_.get(), c.classId, &status, c.wireWord, wires,
+                                           static_cast<uint32_t>(c.args.size()), c.args.data()),
+                  nullptr)
+            << c.what;
+        EXPECT_EQ(status, KVE_E_ARG_COUNT) << c.what;
+    }
+}
+
 } // namespace
