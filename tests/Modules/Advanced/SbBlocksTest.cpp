@@ -116,7 +116,8 @@ struct NlmsRun {
 
 NlmsRun identification(uint32_t subbands, uint32_t blocks)
 {
-    NlmsRun r{subbands, blocks, randomSignal(2 * subbands * blocks, 11), randomSignal(2 * subbands * blocks, 12, 1e-3f)};
+    const size_t words = 2 * size_t{subbands} * blocks;
+    NlmsRun r{subbands, blocks, randomSignal(words, 11), randomSignal(words, 12, 1e-3f)};
     const auto h = randomSignal(4 * subbands, 13);
     for (uint32_t n = 0; n < blocks; ++n)
         for (uint32_t k = 0; k < subbands; ++k)
