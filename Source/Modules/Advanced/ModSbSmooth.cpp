@@ -1,6 +1,6 @@
-// SbSmooth: every bin of a real spectrum replaced by the average of a window of bins around it, of constant width or
-// of constant width in octaves, from `startFreq` up; Set places the windows and Process averages through a running
-// sum, so each bin costs one subtraction whatever its window's width.
+// SbSmooth: every bin of a real frequency-domain block replaced by the average of a window of bins around it, of
+// constant width or of constant width in octaves, from `startFreq` up; Set places the windows and Process averages
+// through a running sum, so each bin costs one subtraction whatever its window's width.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>

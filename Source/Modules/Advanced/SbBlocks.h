@@ -1,6 +1,7 @@
-// Class records of the subband blocks that filter, level and smooth subband or spectrum wires value by value: the
-// complex NLMS filters (and their delayed-update form), the fixed complex FIRs, the attack-hold-release envelope, the
-// difference over one block, the running RMS, the sliding average across bins and the gliding second-order filter.
+// Class records of the subband blocks that filter, level and smooth subband or frequency-domain wires value by
+// value: the complex NLMS filters (and their delayed-update form), the fixed complex FIRs, the attack-hold-release
+// envelope, the difference over one block, the running RMS, the sliding average across bins and the gliding
+// second-order filter.
 #pragma once
 
 #include "Modules/ModuleKit.h"
