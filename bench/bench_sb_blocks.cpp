@@ -1,8 +1,9 @@
 // The subband filter blocks per block of 129 and 257 subbands: SbComplexFIRvl beside one bare call of its kernel
 // over every subband (BM_PairedSbComplexFIRvl, module_over_kernel), SbComplexFIR beside its bare kernel
 // (BM_PairedSbComplexFIR), and SbNLMS per subband and tap (BM_SbNLMS, ns_per_tap). Each pair runs in turns within one
-// loop, as a shared machine's speed drifts between runs. The variable-length module filters one subband per kernel
-// call so that a subband whose taps do not fit its arrays can output 0 alone; the pair measures what that costs.
+// loop, as a shared machine's speed drifts between runs. What a module adds to its kernel: the variable-length one a
+// pass over the tap counts to see that they fit its arrays, the fixed one the moves between the interleaved wires
+// and its state planes.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

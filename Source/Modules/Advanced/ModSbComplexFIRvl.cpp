@@ -47,33 +47,32 @@ ClassModule *kve_modSbComplexFIRvlConstructor(int32_t *status, uint32_t wireWord
     return construct(kve_modSbComplexFIRvlClass, variables, 1, 1, status, wireWord, wires, argc, args);
 }
 
-void kve_modSbComplexFIRvlProcess(ClassModule *m)
+// Floats of state (and of coefficients) that subband k of `subbands` takes: none without taps, one per tap for the
+// real first and last subbands, two for every other one.
+uint64_t wordsOf(int32_t taps, uint32_t k, uint32_t subbands)
 {
-    auto *s = reinterpret_cast<SbComplexFIRvlModule *>(m);
-    const float *in = samples(wire(m, 0));
-    float *out = samples(wire(m, 1));
-    const uint32_t subbands = std::min({blockSize(wire(m, 0)) / 2, wireWords(wire(m, 1)) / 2,
-                                        capacity(m, kTapCounts), capacity(m, kStateIndices)});
-    // The arrays' room in floats: `totalTaps` held to what was built, so a subband never runs past either array.
-    const uint64_t room =
-        std::min<uint64_t>(2 * static_cast<uint64_t>(std::max(s->totalTaps, 0)), capacity(m, kState));
+    const bool real = k == 0 || k + 1 == subbands;
+    return taps < 1 ? 0 : static_cast<uint64_t>(taps) * (real ? 1 : 2);
+}
+
+// One subband through the kernel when the arrays do not hold every subband's taps: the kernel filters its first band
+// as a real signal and the middle one of three as complex, so each subband goes through a call of the matching shape
+// with its neighbours given no taps. A subband whose taps run past the room outputs 0; as the arrays are laid out,
+// every subband with taps after it runs past too.
+void filterWithinRoom(SbComplexFIRvlModule *s, const float *in, float *out, uint32_t subbands, uint64_t room)
+{
     uint64_t used = 0;
     for (uint32_t k = 0; k < subbands; ++k) {
         const bool real = k == 0 || k + 1 == subbands;
         const int32_t taps = s->tapCounts[k];
-        const uint64_t words = taps < 1 ? 0 : static_cast<uint64_t>(taps) * (real ? 1 : 2);
-        // A subband without taps, or whose taps run past the room, outputs 0; as the arrays are laid out, every
-        // subband with taps after one that runs past runs past too.
         const uint64_t start = used;
-        used += words;
-        if (words == 0 || used > room) {
+        used += wordsOf(taps, k, subbands);
+        if (taps < 1 || used > room) {
             out[2 * k] = 0.0f;
             if (!real)
                 out[2 * k + 1] = 0.0f;
             continue;
         }
-        // The kernel filters its first band as a real signal and the middle one of three as complex: one subband
-        // at a time through a call of the matching shape, its neighbours given no taps.
         int32_t counts[3] = {0, taps, 0};
         int32_t indices[3] = {0, s->stateIndices[k], 0};
         float result[6];
@@ -85,6 +84,26 @@ void kve_modSbComplexFIRvlProcess(ClassModule *m)
         if (!real)
             out[2 * k + 1] = result[2 * band + 1];
     }
+}
+
+void kve_modSbComplexFIRvlProcess(ClassModule *m)
+{
+    auto *s = reinterpret_cast<SbComplexFIRvlModule *>(m);
+    const float *in = samples(wire(m, 0));
+    float *out = samples(wire(m, 1));
+    const uint32_t subbands = std::min({blockSize(wire(m, 0)) / 2, wireWords(wire(m, 1)) / 2,
+                                        capacity(m, kTapCounts), capacity(m, kStateIndices)});
+    // The arrays' room in floats: `totalTaps` held to what was built, so a subband never runs past either array.
+    const uint64_t room =
+        std::min<uint64_t>(2 * static_cast<uint64_t>(std::max(s->totalTaps, 0)), capacity(m, kState));
+    uint64_t needed = 0;
+    for (uint32_t k = 0; k < subbands; ++k)
+        needed += wordsOf(s->tapCounts[k], k, subbands);
+    if (needed <= room)
+        kve_vecComplexFIRvl(in, out, s->state, s->coeffs, s->tapCounts, s->stateIndices,
+                            static_cast<int32_t>(subbands));
+    else
+        filterWithinRoom(s, in, out, subbands, room);
 }
 
 } // namespace

@@ -369,38 +369,46 @@ TEST_F(SbBlocks, VariableLengthFirFiltersEachSubbandWithItsOwnTaps)
 {
     constexpr uint32_t kSub = 5, kBlocks = 12;
     const std::vector<int32_t> counts = {3, 2, 1, 4, 2};
-    // 3 real, 2 + 1 + 4 complex and 2 real coefficients: 19 floats; a room of 10 complex values holds them.
-    constexpr uint32_t kTotal = 10;
-    GenericWire *in = wire(2 * kSub), *out = wire(2 * kSub);
-    ClassModule *m = build(kComplexFIRvl, kOneInOneOut, {in, out}, {kTotal});
-    ASSERT_NE(m, nullptr);
-    std::copy(counts.begin(), counts.end(), privateArray<int32_t>(m, 2));
     const std::vector<float> coeffs = randomSignal(19, 51);
-    std::copy(coeffs.begin(), coeffs.end(), privateArray<float>(m, 4));
-    // Start indices past and below each ring wrap into it.
-    const int32_t starts[kSub] = {7, -1, 5, 4, -9};
-    std::copy(starts, starts + kSub, privateArray<int32_t>(m, 1));
     const std::vector<float> x = randomSignal(2 * kSub * kBlocks, 52);
     std::vector<std::string> args = {"firvl", std::to_string(kSub), std::to_string(kBlocks)};
     for (int32_t c : counts)
         args.push_back(std::to_string(c));
     const std::vector<double> ref = oracle(args, {&coeffs, &x});
     ASSERT_EQ(ref.size(), x.size());
-    for (uint32_t n = 0; n < kBlocks; ++n) {
-        load(in, x, n, 2 * kSub);
-        data(out)[1] = 9.0f;
-        data(out)[2 * kSub - 1] = 9.0f;
-        pump(m);
-        for (uint32_t i = 0; i < 2 * kSub; ++i) {
-            const std::string what = "block " + std::to_string(n) + ", word " + std::to_string(i);
-            if (i == 1 || i == 2 * kSub - 1)
-                EXPECT_EQ(data(out)[i], 9.0f) << what << ": the real subbands leave their imaginary parts";
-            else
-                EXPECT_NEAR(data(out)[i], ref[2 * kSub * n + i], 1e-5) << what;
-        }
-        for (uint32_t k = 0; k < kSub; ++k) {
-            const int32_t idx = privateArray<int32_t>(m, 1)[k];
-            ASSERT_TRUE(idx >= 0 && idx < counts[k]) << "subband " << k << " index " << idx;
+    // 3 real, 2 + 1 + 4 complex and 2 real coefficients: 19 floats. A room of 10 complex values holds them all; in
+    // a room of 9 the last subband's taps run past it and it outputs 0 while the others filter on.
+    const struct {
+        uint32_t total, filtered;
+    } cases[] = {{10, kSub}, {9, kSub - 1}};
+    for (const auto &c : cases) {
+        GenericWire *in = wire(2 * kSub), *out = wire(2 * kSub);
+        ClassModule *m = build(kComplexFIRvl, kOneInOneOut, {in, out}, {c.total});
+        ASSERT_NE(m, nullptr);
+        std::copy(counts.begin(), counts.end(), privateArray<int32_t>(m, 2));
+        std::copy(coeffs.begin(), coeffs.begin() + 2 * c.total, privateArray<float>(m, 4));
+        // Start indices past and below each ring wrap into it.
+        const int32_t starts[kSub] = {7, -1, 5, 4, -9};
+        std::copy(starts, starts + kSub, privateArray<int32_t>(m, 1));
+        for (uint32_t n = 0; n < kBlocks; ++n) {
+            load(in, x, n, 2 * kSub);
+            data(out)[1] = 9.0f;
+            data(out)[2 * kSub - 1] = 9.0f;
+            pump(m);
+            for (uint32_t i = 0; i < 2 * kSub; ++i) {
+                const std::string what = "room " + std::to_string(c.total) + ", block " + std::to_string(n) +
+                                         ", word " + std::to_string(i);
+                if (i == 1 || i == 2 * kSub - 1)
+                    EXPECT_EQ(data(out)[i], 9.0f) << what << ": the real subbands leave their imaginary parts";
+                else if (i / 2 >= c.filtered)
+                    EXPECT_EQ(data(out)[i], 0.0f) << what;
+                else
+                    EXPECT_NEAR(data(out)[i], ref[2 * kSub * n + i], 1e-5) << what;
+            }
+            for (uint32_t k = 0; k < c.filtered; ++k) {
+                const int32_t idx = privateArray<int32_t>(m, 1)[k];
+                ASSERT_TRUE(idx >= 0 && idx < counts[k]) << "subband " << k << " index " << idx;
+            }
         }
     }
 }
