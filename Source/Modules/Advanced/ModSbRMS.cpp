@@ -79,7 +79,9 @@ int32_t kve_modSbRMSSet(ClassModule *m, uint32_t mask)
     auto *s = reinterpret_cast<SbRMSModule *>(m);
     if ((mask & kSmoothingTimeChanged) == 0)
         return 0;
-    if (s->smoothingTime == 0.0f) {
+    // A time of 0 does not smooth; nor does a negative one (or NaN), whose pole would lie outside the unit circle and
+    // drive the mean square to infinity or below zero.
+    if (!(s->smoothingTime > 0.0f)) {
         s->rmsA1 = 0.0f;
         s->rmsB0 = 1.0f;
         return 0;

@@ -499,6 +499,11 @@ TEST_F(SbBlocks, RmsRedesignsOnlyWhenItsTimeChangesAndBypassesToTheLevel)
     EXPECT_EQ(ClassModule_Set(m, 1u << 8), 0);
     EXPECT_EQ(variable<float>(m, 1), 0.0f);
     EXPECT_EQ(variable<float>(m, 2), 1.0f);
+    // A negative time smooths no more than 0 does: its pole would make the level grow without bound.
+    variable<float>(m, 0) = -10.0f;
+    EXPECT_EQ(ClassModule_Set(m, 1u << 8), 0);
+    EXPECT_EQ(variable<float>(m, 1), 0.0f);
+    EXPECT_EQ(variable<float>(m, 2), 1.0f);
     const float x[2 * kValues] = {3.0f, -4.0f, 0.0f, -2.0f, 1.0f, 1.0f};
     std::copy(x, x + 2 * kValues, data(in));
     ASSERT_EQ(kve_fwSetModuleState(m, KVE_STATE_BYPASSED), KVE_OK);
