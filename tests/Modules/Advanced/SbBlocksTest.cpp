@@ -695,6 +695,53 @@ TEST_F(SbBlocks, DerivativeIsTheScaledChangePerUnitOfTime)
     }
 }
 
+TEST_F(SbBlocks, OutputsSmallerThanTheInputAreFilledNeverOverrun)
+{
+    // Every class on 16-word inputs whose last output holds 4 words: a buffer of 16 whose block-size field says 4,
+    // its last 12 words a guard.
+    const struct {
+        const char *what;
+        uint32_t classId, wireWord;
+        std::vector<uint32_t> args;
+    } cases[] = {
+        {"NLMS", kNLMS, kTwoInTwoOut, {4, 4, bitsOf(0.5f), bitsOf(1e-3f), 0}},
+        {"delayed-update NLMS", kNLMSV2, kTwoInTwoOut, {4, 4, bitsOf(0.5f), bitsOf(1e-3f), 0}},
+        {"complex FIR", kComplexFIR, kOneInOneOut, {3, 0}},
+        {"variable-length FIR", kComplexFIRvl, kOneInOneOut, {16}},
+        {"attack-release", kAttackRelease, kOneInOneOut, {0, 0, 0, 0, 0, 0}},
+        {"derivative", kDerivative, kOneInOneOut, {bitsOf(1.0f)}},
+        {"RMS", kRMS, kOneInOneOut, {0, 0, 0}},
+        {"smoothing", kSmooth, kOneInOneOut, {0, 0, bitsOf(250.0f)}},
+        {"second-order filter", kSOF, kOneInOneOut,
+         {12, bitsOf(30.0f), bitsOf(6.0f), bitsOf(0.7f), 0, 0, 0, 0, 0, 0, 0, bitsOf(1.0f), 0, 0, 0, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        const uint32_t inputs = KVE_PACKED_INPUTS(c.wireWord), outputs = KVE_PACKED_OUTPUTS(c.wireWord);
+        std::vector<GenericWire *> wires;
+        for (uint32_t k = 0; k + 1 < inputs + outputs; ++k)
+            wires.push_back(wire(16));
+        GenericWire *shortOutput = wire(16);
+        shortOutput->info2 = (shortOutput->info2 & ~0x1FFFFu) | 4u;
+        wires.push_back(shortOutput);
+        std::fill(data(shortOutput) + 4, data(shortOutput) + 16, 7.0f);
+        for (uint32_t k = 0; k < inputs; ++k) {
+            const std::vector<float> x = randomSignal(16, 100 + k);
+            std::copy(x.begin(), x.end(), data(wires[k]));
+        }
+        int32_t status = KVE_OK;
+        ClassModule *m = ClassModule_Constructor3(engine_.get(), c.classId, &status, c.wireWord, wires.data(),
+                                                  static_cast<uint32_t>(c.args.size()), c.args.data());
+        ASSERT_NE(m, nullptr) << c.what;
+        if (c.classId == kComplexFIRvl) {
+            std::fill(privateArray<int32_t>(m, 2), privateArray<int32_t>(m, 2) + 8, 2);
+            std::fill(privateArray<float>(m, 4), privateArray<float>(m, 4) + 32, 1.0f);
+        }
+        pump(m);
+        for (uint32_t i = 4; i < 16; ++i)
+            EXPECT_EQ(data(shortOutput)[i], 7.0f) << c.what << ": word " << i << " past the output";
+    }
+}
+
 TEST_F(SbBlocks, WiringsShortOfThePinsReadAreRefused)
 {
     const struct {
