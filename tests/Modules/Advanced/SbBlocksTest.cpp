@@ -386,7 +386,7 @@ TEST_F(SbBlocks, VariableLengthFirFiltersEachSubbandWithItsOwnTaps)
         ClassModule *m = build(kComplexFIRvl, kOneInOneOut, {in, out}, {c.total});
         ASSERT_NE(m, nullptr);
         std::copy(counts.begin(), counts.end(), privateArray<int32_t>(m, 2));
-        std::copy(coeffs.begin(), coeffs.begin() + 2 * c.total, privateArray<float>(m, 4));
+        std::copy_n(coeffs.begin(), std::min<size_t>(coeffs.size(), 2 * c.total), privateArray<float>(m, 4));
         // Start indices past and below each ring wrap into it.
         const int32_t starts[kSub] = {7, -1, 5, 4, -9};
         std::copy(starts, starts + kSub, privateArray<int32_t>(m, 1));
