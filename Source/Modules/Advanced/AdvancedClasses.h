@@ -7,6 +7,7 @@
 #include "Modules/Advanced/Measurements.h"
 #include "Modules/Advanced/Rebuffering.h"
 #include "Modules/Advanced/SampleStatistics.h"
+#include "Modules/Advanced/SbBlocks.h"
 #include "Modules/Advanced/SbBeamformers.h"
 #include "Modules/Advanced/SbEchoCancellers.h"
 #include "Modules/Advanced/SbNoiseReducer.h"
