@@ -20,11 +20,13 @@ extern const kve::kit::ClassRecord<5> kve_modAudioWeightingClass;
 extern const kve::kit::ClassRecord<5> kve_modAudioWeightingFract32Class;
 extern const kve::kit::ClassRecord<3> kve_modBiquadLoadingClass;
 extern const kve::kit::ClassRecord<3> kve_modBiquadLoadingFract32Class;
+extern const kve::kit::ClassRecord<4> kve_modButterworthFilterHPClass;
 extern const kve::kit::ClassRecord<3> kve_modFIRLoadingClass;
 extern const kve::kit::ClassRecord<3> kve_modFIRLoadingFract32Class;
 extern const kve::kit::ClassRecord<3> kve_modEmphasisFilterClass;
 extern const kve::kit::ClassRecord<3> kve_modEmphasisFilterFract32Class;
 extern const kve::kit::ClassRecord<9> kve_modMapperControlClass;
+extern const kve::kit::ClassRecord<11> kve_modVolumeControlHPClass;
 }
 
 namespace kve::composites {

@@ -6,14 +6,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <map>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "Dsp/Fract32.h"
 #include "Modules/Advanced/Composites.h"
+#include "Modules/Advanced/HpBiquads.h"
 #include "Modules/Standard/Arithmetic.h"
 #include "Modules/Standard/Filters.h"
 #include "Modules/Standard/FiltersFract32.h"
@@ -38,6 +41,8 @@ constexpr uint32_t kFIRLoadingFract32 = 0xBEEF0CFBu;
 constexpr uint32_t kEmphasisFilter = 0xBEEF0CF3u;
 constexpr uint32_t kEmphasisFilterFract32 = 0xBEEF0CF2u;
 constexpr uint32_t kMapperControl = 0xBEEF0D5Bu;
+constexpr uint32_t kButterworthFilterHP = 0xBEEF0CCCu;
+constexpr uint32_t kVolumeControlHP = 0xBEEF0D48u;
 
 constexpr uint32_t kBiquadCascade = 0xBEEF080Bu;
 constexpr uint32_t kBiquadCascadeFract32 = 0xBEEF0884u;
@@ -51,6 +56,8 @@ constexpr uint32_t kRouter = 0xBEEF0864u;
 constexpr uint32_t kTypeConversion = 0xBEEF0866u;
 constexpr uint32_t kClipAsym = 0xBEEF084Eu;
 constexpr uint32_t kScaleOffset = 0xBEEF0817u;
+constexpr uint32_t kBiquadCascadeHP = 0xBEEF0CC1u;
+constexpr uint32_t kBiquadSmoothedHP = 0xBEEF0CC4u;
 
 // A member address reaches variable k at index 8 + k.
 constexpr uint32_t kMemberBase = 8;
@@ -66,7 +73,9 @@ const ModClassDescriptor *const kTable[] = {
     &kve_modFIRFract32Class.record,      &kve_modMuteUnmuteClass.record,
     &kve_modMuteUnmuteFract32Class.record, &kve_modRouterClass.record,
     &kve_modTypeConversionClass.record,  &kve_modClipAsymClass.record,
-    &kve_modScaleOffsetClass.record,
+    &kve_modScaleOffsetClass.record, &kve_modButterworthFilterHPClass.record,
+    &kve_modVolumeControlHPClass.record, &kve_modBiquadCascadeHPClass.record,
+    &kve_modBiquadSmoothedHPClass.record,
 };
 
 // ---- A class table that records every inner construction ----
@@ -119,6 +128,10 @@ const ModClassDescriptor *const kRecordingTable[] = {
     &kRecording<&kve_modTypeConversionClass>.record,
     &kRecording<&kve_modClipAsymClass>.record,
     &kRecording<&kve_modScaleOffsetClass>.record,
+    &kve_modButterworthFilterHPClass.record,
+    &kve_modVolumeControlHPClass.record,
+    &kRecording<&kve_modBiquadCascadeHPClass>.record,
+    &kRecording<&kve_modBiquadSmoothedHPClass>.record,
 };
 
 // ---- Signals and references ----
@@ -329,6 +342,21 @@ TEST_F(CompositeModules, InnerModulesAreBuiltWithTheirArgumentWordsOnTheRightWir
           {kTypeConversion, 0x101, {2, 2}, {0, 0}},
           {kClipAsym, 0x101, {2, 2}, {bitsOf(-1.0f), bitsOf(1.0f)}},
           {kScaleOffset, 0x101, {2, 1}, {bitsOf(1.0f), bitsOf(0.0f)}}}},
+        {"ButterworthFilterHP of order 5",
+         kButterworthFilterHP,
+         0x101,
+         {1, 5, bitsOf(1000.0f)},
+         {{kBiquadCascadeHP, 0x101, {0, 1}, {3}}}},
+        {"ButterworthFilterHP of order 10",
+         kButterworthFilterHP,
+         0x101,
+         {0, 10, bitsOf(1000.0f)},
+         {{kBiquadCascadeHP, 0x101, {0, 1}, {5}}}},
+        {"VolumeControlHP",
+         kVolumeControlHP,
+         0x101,
+         std::vector<uint32_t>(10, 0),
+         {{kBiquadSmoothedHP, 0x101, {0, 1}, {1, bitsOf(10.0f), 0x3D8414E8u}}}},
     };
     for (const Case &c : cases) {
         const std::vector<GenericWire *> wires = wiresOf(c.wireWord);
@@ -380,6 +408,15 @@ TEST_F(CompositeModules, RefuseWiringsAndSizesTheyCannotBuildAndLeaveNothingBehi
         {"an emphasis filter with two inputs", kEmphasisFilter, 0x102, {1, bitsOf(50.0f)}, KVE_E_ARG_COUNT},
         {"a mapper without its scratch wire", kMapperControl, 0x101, {1, 0, 0, 0, 0}, KVE_E_ARG_COUNT},
         {"a mapper with one argument short", kMapperControl, 0x10101, {1, 0, 0, 0}, KVE_E_ARG_COUNT},
+        {"a Butterworth filter of order 0", kButterworthFilterHP, 0x101, {0, 0, bitsOf(100.0f)}, KVE_E_BAD_ARGUMENT},
+        {"a Butterworth filter of order 11", kButterworthFilterHP, 0x101, {0, 11, bitsOf(100.0f)},
+         KVE_E_BAD_ARGUMENT},
+        {"a Butterworth filter of order -1", kButterworthFilterHP, 0x101, {0, static_cast<uint32_t>(-1), 0},
+         KVE_E_BAD_ARGUMENT},
+        {"a Butterworth filter with a scratch wire", kButterworthFilterHP, 0x10101, {0, 2, bitsOf(100.0f)},
+         KVE_E_ARG_COUNT},
+        {"a volume control with a second output", kVolumeControlHP, 0x201, std::vector<uint32_t>(10, 0),
+         KVE_E_ARG_COUNT},
     };
     for (const Case &c : cases) {
         const std::vector<GenericWire *> wires = wiresOf(c.wireWord);
@@ -652,6 +689,149 @@ TEST_F(CompositeModules, MapperMapsTheChosenChannelClippedToItsInputRange)
         ASSERT_EQ(kve_fwPumpModule(engine_.get(), m), KVE_OK);
         for (size_t i = 0; i < 5; ++i)
             EXPECT_NEAR(static_cast<float *>(out->buffer)[i], c.expected[i], 1e-5f) << c.what << ", value " << i;
+    }
+}
+
+// ---- State-space Butterworth filter ----
+
+TEST_F(CompositeModules, ButterworthFilterHPMatchesScipy)
+{
+    struct Case {
+        int32_t kind; // 0 lowpass, 1 highpass
+        int32_t order;
+        float cutoff;
+        uint32_t channels;
+    } cases[] = {{0, 1, 3000.0f, 1}, {0, 4, 2500.0f, 2}, {1, 5, 2000.0f, 3}, {1, 2, 300.0f, 2},
+                 {0, 10, 8000.0f, 3}, {1, 9, 12000.0f, 1}};
+    constexpr uint32_t kBlock = 32, kBlocks = 16;
+    for (const Case &c : cases) {
+        const std::string what = std::string(c.kind == 0 ? "lowpass" : "highpass") + " of order " +
+                                 std::to_string(c.order) + " at " + std::to_string(c.cutoff) + " Hz on " +
+                                 std::to_string(c.channels) + " channels";
+        GenericWire *in = wire(c.channels, kBlock);
+        GenericWire *out = wire(c.channels, kBlock);
+        ClassModule *m = build(kButterworthFilterHP, 0x101, {in, out},
+                               {static_cast<uint32_t>(c.kind), static_cast<uint32_t>(c.order), bitsOf(c.cutoff)});
+        ASSERT_NE(m, nullptr) << what;
+        const std::vector<float> x = noise(c.channels * kBlock * kBlocks, static_cast<uint32_t>(c.order), 0.5f);
+        std::vector<std::string> args = {"butter", std::to_string(c.channels), std::to_string(c.order),
+                                         std::to_string(c.kind), kvetest::oracleArg(c.cutoff), "48000"};
+        for (float v : x)
+            args.push_back(kvetest::oracleArg(v));
+        expectClose(run(m, in, out, x, false), kvetest::runOracle("filter_channels.py", args), 0, 2e-5, what);
+    }
+}
+
+// The steady-state gain in dB of the module for a sine at f on a one-channel wire: the output's projection on the
+// sine over whole periods, once the start has died away.
+double gainInDB(kvetest::TestEngine &engine, ClassModule *m, GenericWire *in, GenericWire *out, double f)
+{
+    const uint32_t block = kve::kit::blockSize(in);
+    const double rate = in->sampleRate;
+    const auto period = static_cast<uint32_t>(std::lround(rate / f));
+    const uint32_t settle = 200 * period, measured = 100 * period;
+    std::complex<double> sum = 0.0;
+    for (uint32_t first = 0; first < settle + measured; first += block) {
+        for (uint32_t t = 0; t < block; ++t)
+            static_cast<float *>(in->buffer)[t] =
+                static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * f * (first + t) / rate));
+        kve_fwPumpModule(engine.get(), m);
+        for (uint32_t t = 0; t < block; ++t) {
+            const uint32_t n = first + t;
+            if (n >= settle && n < settle + measured)
+                sum += static_cast<double>(static_cast<float *>(out->buffer)[t]) *
+                       std::polar(1.0, -2.0 * std::numbers::pi * f * n / rate);
+        }
+    }
+    return 20.0 * std::log10(std::abs(sum) * 2.0 / (measured * 0.5));
+}
+
+TEST_F(CompositeModules, ButterworthFilterHPIsThreeDecibelsDownAtItsCutoff)
+{
+    struct Case {
+        int32_t kind, order;
+        float cutoff;
+    } cases[] = {{0, 2, 1000.0f}, {0, 5, 1000.0f}, {1, 8, 1200.0f}, {1, 3, 4800.0f}, {0, 10, 4800.0f}};
+    for (const Case &c : cases) {
+        GenericWire *in = wire(1, 32);
+        GenericWire *out = wire(1, 32);
+        ClassModule *m = build(kButterworthFilterHP, 0x101, {in, out},
+                               {static_cast<uint32_t>(c.kind), static_cast<uint32_t>(c.order), bitsOf(c.cutoff)});
+        ASSERT_NE(m, nullptr);
+        EXPECT_NEAR(gainInDB(engine_, m, in, out, c.cutoff), -3.0103, 0.01)
+            << (c.kind == 0 ? "lowpass" : "highpass") << " of order " << c.order << " at " << c.cutoff << " Hz";
+    }
+}
+
+// An order the host writes later: a lower one designs fewer sections and passes the signal through the rest; a
+// higher one is held to the sections built, and 0 to order 1.
+TEST_F(CompositeModules, ButterworthFilterHPOrdersAHostWritesStayWithinItsSections)
+{
+    struct Case {
+        int32_t built, written, runs;
+    } cases[] = {{5, 2, 2}, {6, 3, 3}, {4, 9, 4}, {4, 0, 1}, {3, -5, 1}};
+    constexpr uint32_t kChannels = 2, kBlock = 32, kBlocks = 12;
+    const std::vector<float> x = noise(kChannels * kBlock * kBlocks, 71, 0.5f);
+    for (const Case &c : cases) {
+        const std::string what = "built of order " + std::to_string(c.built) + ", written " +
+                                 std::to_string(c.written);
+        GenericWire *in = wire(kChannels, kBlock);
+        GenericWire *out = wire(kChannels, kBlock);
+        ClassModule *m = build(kButterworthFilterHP, 0x101, {in, out},
+                               {1, static_cast<uint32_t>(c.built), bitsOf(1500.0f)});
+        ASSERT_NE(m, nullptr) << what;
+        write(m, 1, static_cast<uint32_t>(c.written));
+        std::vector<std::string> args = {"butter", std::to_string(kChannels), std::to_string(c.runs), "1", "1500",
+                                         "48000"};
+        for (float v : x)
+            args.push_back(kvetest::oracleArg(v));
+        expectClose(run(m, in, out, x, false), kvetest::runOracle("filter_channels.py", args), 0, 2e-5, what);
+    }
+}
+
+// ---- State-space volume control ----
+
+struct Volume {
+    float gain, curveA, curveB, curveC, shelfB0, shelfB1, shelfB2, a1, a2;
+};
+
+// The section of the volume control's closed form, from its parameters in double precision: G (1 + a1 z^-1 +
+// a2 z^-2) + d (shelf) over 1 + a1 z^-1 + a2 z^-2, with G = 10^(g / 20) and, below 0 dB only, d = G (10^(q / 20) - 1)
+// for the level curve q = A g^2 + B g + C.
+std::vector<float> volumeSection(const Volume &v)
+{
+    const double g = v.gain;
+    const double G = std::pow(10.0, g / 20.0);
+    const double d = g < 0.0 ? G * (std::pow(10.0, ((v.curveA * g + v.curveB) * g + v.curveC) / 20.0) - 1.0) : 0.0;
+    return {static_cast<float>(G + d * v.shelfB0), static_cast<float>(G * v.a1 + d * v.shelfB1),
+            static_cast<float>(G * v.a2 + d * v.shelfB2), v.a1, v.a2};
+}
+
+// Once its glide toward the section has come to rest (on silence, so the filter state rests too), the volume control
+// filters as the closed form does: a plain gain at 0 dB and above, the compensated section below.
+TEST_F(CompositeModules, VolumeControlHPFiltersWithItsClosedFormOnceItsGlideIsOver)
+{
+    const Volume cases[] = {
+        {0.0f, 0.01f, -0.5f, 3.0f, 0.05f, 0.0f, -0.05f, -1.6f, 0.8f},
+        {6.0f, 0.01f, -0.5f, 3.0f, 0.05f, 0.0f, -0.05f, -1.6f, 0.8f},
+        {-12.0f, 0.01f, -0.5f, 3.0f, 0.05f, 0.0f, -0.05f, -1.6f, 0.8f},
+        {-30.0f, 0.005f, -0.2f, 6.0f, 0.1f, 0.02f, -0.08f, -1.2f, 0.5f},
+    };
+    constexpr uint32_t kChannels = 3, kBlock = 32, kBlocks = 12;
+    const std::vector<float> x = noise(kChannels * kBlock * kBlocks, 90, 0.5f);
+    const std::vector<float> silence(kChannels * kBlock * 400, 0.0f);
+    for (const Volume &v : cases) {
+        const std::string what = std::to_string(v.gain) + " dB";
+        GenericWire *in = wire(kChannels, kBlock);
+        GenericWire *out = wire(kChannels, kBlock);
+        ClassModule *m = build(kVolumeControlHP, 0x101, {in, out},
+                               {bitsOf(v.gain), bitsOf(123.0f), bitsOf(v.curveA), bitsOf(v.curveB), bitsOf(v.curveC),
+                                bitsOf(v.shelfB0), bitsOf(v.shelfB1), bitsOf(v.shelfB2), bitsOf(v.a1), bitsOf(v.a2)});
+        ASSERT_NE(m, nullptr) << what;
+        run(m, in, out, silence, false);
+        const std::vector<float> section = volumeSection(v);
+        const double scale = std::max(1.0, std::fabs(static_cast<double>(section[0])));
+        expectClose(run(m, in, out, x, false), filtered("sos", kChannels, section, x), 0, 2e-6 * scale, what);
     }
 }
 
