@@ -93,7 +93,9 @@ int32_t setWeighting(ClassModule *m, const WeightingInner &inner)
     const float *from = s->weightingTable + std::min<size_t>(size_t{set} * words, kit::capacity(m, 0) - words);
     std::copy_n(from, words, innerArray<float>(s->cascade, 1));
     inner.load(s->cascade);
-    kve_fwSetModuleState(s->cascade, KVE_STATE_ACTIVE);
+    // A cascade of no stages writes nothing, and the mute would pass on whatever its scratch wire last held: with no
+    // stages the cascade is bypassed instead, so the curve is flat.
+    kve_fwSetModuleState(s->cascade, stages == 0 ? KVE_STATE_BYPASSED : KVE_STATE_ACTIVE);
     return 0;
 }
 
