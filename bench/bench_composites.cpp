@@ -1,8 +1,8 @@
 // What a composite adds to the inner module that does its work: the composite's Process beside the same inner
 // class built on its own with the same coefficients, run in turns within one loop (a shared machine's speed drifts
-// by far more than what the composite adds). BM_PairedButterworthHP: an 8th-order state-space Butterworth lowpass beside a
-// 4-section BiquadCascadeHP; BM_PairedFIRLoading: 64 active taps of 128 beside a 64-tap FIR. Both on 1, 2 and 8
-// channels of 64 frames; composite_over_inner is the composite's time over the inner module's, and
+// by far more than what the composite adds). BM_PairedButterworthHP: an 8th-order state-space Butterworth lowpass
+// beside a 4-section BiquadCascadeHP; BM_PairedFIRLoading: 64 active taps of 128 beside a 64-tap FIR. Both on 1, 2
+// and 8 channels of 64 frames; composite_over_inner is the composite's time over the inner module's, and
 // composite_ns_per_sample the composite's time per sample and channel.
 #include <benchmark/benchmark.h>
 
