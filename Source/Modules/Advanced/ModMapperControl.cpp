@@ -60,7 +60,7 @@ int32_t mapperControlSet(ClassModule *m, uint32_t)
     // The Router's first routing word: channel inputIndex - 1 of its one input wire. An index below 1 names no
     // channel (a negative word), and the Router outputs silence for it.
     if (capacity(s->router, 0) > 0)
-        innerArray<int32_t>(s->router, 0)[0] = s->inputIndex - 1;
+        innerArray<int32_t>(s->router, 0)[0] = s->inputIndex > 0 ? s->inputIndex - 1 : -1;
     innerVariable<float>(s->clip, 0) = s->inMin;
     innerVariable<float>(s->clip, 1) = s->inMax;
     // An empty input range has no slope: every input maps to outMin rather than to the infinities or NaN of a

@@ -677,6 +677,7 @@ TEST_F(CompositeModules, MapperMapsTheChosenChannelClippedToItsInputRange)
         {"the first channel", 1, 0.0f, 10.0f, 0.0f, 1.0f, {0.5f, 0.5f, 0.5f, 0.5f, 0.5f}},
         {"a channel the wire lacks reads as 0", 3, -1.0f, 1.0f, 0.0f, 100.0f, {50.0f, 50.0f, 50.0f, 50.0f, 50.0f}},
         {"index 0 reads as 0", 0, -2.0f, 2.0f, 0.0f, 4.0f, {2.0f, 2.0f, 2.0f, 2.0f, 2.0f}},
+        {"the lowest index reads as 0", INT32_MIN, -2.0f, 2.0f, 0.0f, 4.0f, {2.0f, 2.0f, 2.0f, 2.0f, 2.0f}},
     };
     const float second[] = {-2.0f, -1.0f, 0.0f, 0.5f, 3.0f};
     for (const Case &c : cases) {
