@@ -173,7 +173,8 @@ struct Build {
 // microphones, and the second form's 16 table rows; a measurement whose pass is one block; aliased and repeated
 // windows of 64 samples over two blocks), or wires of the shapes the class transforms between (a real transform of
 // 16 samples into 9 bins and back, each with its scratch; polar conversion with its scratch; a real block modulated
-// into complex samples twice its length).
+// into complex samples twice its length; weighting filters of three stages on their two scratch wires; a state-space
+// Butterworth filter of an order it can design).
 struct ClassBuild {
     uint32_t classId;
     Build build;
@@ -191,6 +192,9 @@ const ClassBuild kClassBuilds[] = {
     {0xBEEF0D09u, {{}, {0x10101}, {18, 16, 18, 32}}},
     {0xBEEF0CD7u, {{}, {0x10201}}},
     {0xBEEF0CD5u, {{0}, {0x101}, {16, 32, 32, 32}}},
+    {0xBEEF0CBEu, {{2, 3}, {0x20101}}},
+    {0xBEEF0CBDu, {{2, 3}, {0x20101}}},
+    {0xBEEF0CCCu, {{0, 4, bits(1000.0f)}}},
 };
 
 // The builds tried for a class, in order: each fill for every argument on equal wires, then the class's own build if

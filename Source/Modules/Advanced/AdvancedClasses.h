@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Modules/Advanced/ComplexModules.h"
+#include "Modules/Advanced/Composites.h"
 #include "Modules/Advanced/FftModules.h"
 #include "Modules/Advanced/HpBiquads.h"
 #include "Modules/Advanced/Measurements.h"
