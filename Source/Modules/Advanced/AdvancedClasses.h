@@ -3,6 +3,7 @@
 
 #include "Modules/Advanced/ComplexModules.h"
 #include "Modules/Advanced/FftModules.h"
+#include "Modules/Advanced/FirFilters.h"
 #include "Modules/Advanced/Measurements.h"
 #include "Modules/Advanced/Rebuffering.h"
 #include "Modules/Advanced/SampleStatistics.h"
