@@ -41,7 +41,8 @@ inline constexpr uint32_t kDelayStateWriter16Id = 0xBEEF0CE5u;
 
 // ---- Instance records ----
 
-// FIRDecimator: each channel keeps a ring of `stateLength` samples in its own slice of `state`.
+// FIRDecimator: each channel keeps the history of its last numTaps - 1 samples at the front of its own slice of
+// `state`, which `stateLength` sizes; the time-reversed taps the filter runs on are hidden words after the members.
 struct DecimatorModule {
     ClassModule header;
     int32_t decimationFactor;
@@ -230,8 +231,9 @@ struct RateRun {
 };
 
 // The constructor of every FIR rate changer: one input and one output; its state, the last variable, sized by
-// rateStateShape from the tap count (argument 1) and the ring length (argument `LengthArg`).
-template <const auto *Record, const auto *Variables, uint32_t LengthArg, int32_t Spare>
+// rateStateShape from the tap count (argument 1) and the ring length (argument `LengthArg`); with `HiddenTaps`, one
+// hidden word a tap after the capacities.
+template <const auto *Record, const auto *Variables, uint32_t LengthArg, int32_t Spare, bool HiddenTaps = false>
 ClassModule *rateConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
                              const uint32_t *args)
 {
@@ -240,7 +242,8 @@ ClassModule *rateConstructor(int32_t *status, uint32_t wireWord, GenericWire **w
     if (!kit::requireWires(status, wireWord, 1, 1) ||
         !rateStateShape(status, argc, args, wires, publicCount, 1, LengthArg, Spare, variables.back()))
         return nullptr;
-    return kit::construct(*Record, variables, 1, 1, status, wireWord, wires, argc, args);
+    const uint32_t hidden = HiddenTaps && args != nullptr && argc == publicCount ? args[1] : 0;
+    return kit::construct(*Record, variables, 1, 1, status, wireWord, wires, argc, args, hidden);
 }
 
 // Runs `channels` channels each from the stored ring index `start`, as the per-channel kernels take it, and gives
