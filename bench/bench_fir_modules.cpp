@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
-#include <random>
 #include <utility>
 #include <vector>
 
 #include "BenchReport.h"
 #include "Modules/Advanced/FirFilters.h"
+#include "support/ModuleVariables.h"
+#include "support/Signals.h"
 #include "support/TestEngine.h"
 
 #if KVE_BENCH_LIQUID
@@ -25,22 +25,7 @@ namespace {
 constexpr uint32_t kDecimator = 0xBEEF0CF8u, kLMS = 0xBEEF0D0Cu;
 const ModClassDescriptor *const kTable[] = {&kve_modFIRDecimatorClass.record, &kve_modLMSClass.record};
 
-std::vector<float> testSignal(size_t count, unsigned seed)
-{
-    std::minstd_rand generator(seed);
-    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
-    std::vector<float> x(count);
-    for (float &v : x)
-        v = uniform(generator);
-    return x;
-}
-
-template <class T> T *privateArray(ClassModule *m, uint32_t k)
-{
-    T *p;
-    std::memcpy(&p, reinterpret_cast<char *>(m) + kve_ClassVariableOffsets(m->classRecord)[k], sizeof p);
-    return p;
-}
+using kvetest::privateArray;
 
 // One module on its own engine, its inputs holding white noise.
 class ModuleRun {
@@ -57,7 +42,7 @@ public:
         module_ = ClassModule_Constructor(classId, &status, wireWord, wires.data(), static_cast<uint32_t>(args.size()),
                                           args.begin());
         for (uint32_t k = 0; k < KVE_PACKED_INPUTS(wireWord); ++k) {
-            const std::vector<float> x = testSignal(kve::kit::wireWords(wires[k]), k + 1);
+            const std::vector<float> x = kvetest::noise(kve::kit::wireWords(wires[k]), k + 1);
             std::copy(x.begin(), x.end(), static_cast<float *>(wires[k]->buffer));
         }
     }
@@ -78,7 +63,7 @@ constexpr uint32_t kTaps = 64, kFactor = 4;
 // 64 taps of small noise, the same for the module and liquid-dsp: the cost does not depend on their values.
 std::vector<float> decimatorTaps()
 {
-    std::vector<float> h = testSignal(kTaps, 9);
+    std::vector<float> h = kvetest::noise(kTaps, 9);
     for (float &v : h)
         v *= 0.1f;
     return h;
@@ -105,7 +90,7 @@ void BM_PairedDecimator(benchmark::State &state)
     std::vector<std::vector<float>> x, y;
     for (uint32_t c = 0; c < channels; ++c) {
         filters.push_back(firdecim_rrrf_create(kFactor, h.data(), kTaps));
-        x.push_back(testSignal(frames, c + 1));
+        x.push_back(kvetest::noise(frames, c + 1));
         y.emplace_back(outFrames);
     }
     Clock::duration moduleTime{}, liquidTime{};
