@@ -17,11 +17,11 @@ bool sizeArgumentOk(int32_t *status, int64_t value)
     return false;
 }
 
-void reversedFract32(ClassModule *m, int32_t numTaps, const float *coeffs, Fract32 *dst)
+void fract32Taps(ClassModule *m, int32_t numTaps, const float *coeffs, Fract32 *dst, bool reversed)
 {
     const uint32_t taps = heldTaps(m, numTaps);
     for (uint32_t k = 0; k < taps; ++k)
-        dst[taps - 1 - k] = kve_advFloatToFract32(coeffs[k]);
+        dst[reversed ? taps - 1 - k : k] = kve_advFloatToFract32(coeffs[k]);
 }
 
 bool rateStateShape(int32_t *status, uint32_t argc, const uint32_t *args, GenericWire **wires, uint32_t publicCount,

@@ -53,7 +53,7 @@ struct DecimatorModule {
     float *state;
 };
 
-// FIRDecimatorFract32: `coeffsFract32` is the time-reversed Fract32 copy of `coeffs` that Set prepares.
+// FIRDecimatorFract32: `coeffsFract32` is the Fract32 copy of `coeffs` that Set prepares.
 struct DecimatorFract32Module {
     ClassModule header;
     int32_t decimationFactor;
@@ -200,8 +200,10 @@ inline uint32_t heldTaps(ClassModule *m, int32_t numTaps)
 }
 
 // The Fract32 taps the fixed-point filter kernels read, from the host's float taps (array 0 of the module) into its
-// Fract32 taps (array 1): dst[n - 1 - k] = the Fract32 of coeffs[k] for the n = `numTaps` taps both arrays hold.
-void reversedFract32(ClassModule *m, int32_t numTaps, const float *coeffs, Fract32 *dst);
+// Fract32 taps (array 1), for the n = `numTaps` taps both arrays hold: dst[k] = the Fract32 of coeffs[k] for the ring
+// filters, which weigh the sample k steps old by tap k as the host's taps do; dst[n - 1 - k] for a linear-history
+// filter, which walks its window from the oldest sample.
+void fract32Taps(ClassModule *m, int32_t numTaps, const float *coeffs, Fract32 *dst, bool reversed);
 
 // The state words per channel a module's state array gives, on a wire of `channels` channels.
 inline uint32_t perChannel(ClassModule *m, uint32_t stateArray, uint32_t channels)
@@ -258,11 +260,12 @@ template <class Run> int32_t eachChannelFrom(int32_t start, int32_t channels, Ru
     return index;
 }
 
-// Set of the Fract32 rate changers: the time-reversed Fract32 taps from the host's float taps.
+// Set of the Fract32 rate changers: their Fract32 taps from the host's float taps, in the same order, so that the
+// fixed-point filter is the one the float twin runs with the same taps.
 template <class M> int32_t fract32TapsSet(ClassModule *m, uint32_t)
 {
     auto *s = reinterpret_cast<M *>(m);
-    reversedFract32(m, s->numTaps, s->coeffs, s->coeffsFract32);
+    fract32Taps(m, s->numTaps, s->coeffs, s->coeffsFract32, false);
     return 0;
 }
 

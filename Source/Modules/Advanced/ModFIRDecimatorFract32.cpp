@@ -1,5 +1,5 @@
-// FIRDecimatorFract32: the fixed-point decimator. Set prepares the time-reversed Fract32 taps from the host's float
-// taps; every channel runs its own ring from the stored index, and the kernel scales each sum by 2^postShift.
+// FIRDecimatorFract32: the fixed-point decimator. Set prepares the Fract32 taps from the host's float taps; every
+// channel runs its own ring from the stored index, and the kernel scales each sum by 2^postShift.
 #include "Modules/Advanced/FirFilters.h"
 
 namespace {

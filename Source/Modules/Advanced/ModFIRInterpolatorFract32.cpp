@@ -1,5 +1,5 @@
 // FIRInterpolatorFract32: the fixed-point polyphase interpolator, one ring per channel, every channel from the
-// stored index. Set prepares the time-reversed Fract32 taps from the host's float taps.
+// stored index. Set prepares the Fract32 taps from the host's float taps.
 #include "Modules/Advanced/FirFilters.h"
 
 namespace {

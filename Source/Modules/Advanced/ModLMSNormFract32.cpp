@@ -85,7 +85,7 @@ int32_t lmsSet(ClassModule *m, uint32_t)
 {
     auto *s = reinterpret_cast<M *>(m);
     s->muFract32 = kve_advFloatToFract32(s->mu);
-    reversedFract32(m, s->numTaps, s->coeffs, s->coeffsFract32);
+    fract32Taps(m, s->numTaps, s->coeffs, s->coeffsFract32, true);
     return 0;
 }
 

@@ -261,7 +261,8 @@ TEST_F(FirFilters, RateChangersStayWithinTheirOutputWire)
     }
 }
 
-// The Fract32 decimator: Set stores the taps time-reversed, and every output is the integer model's.
+// The Fract32 decimator: Set stores the taps in the host's order, tap j weighing the sample j steps old as in the
+// float decimator, and every output is the integer model's.
 TEST_F(FirFilters, DecimatorFract32IsBitExactAgainstTheIntegerModel)
 {
     constexpr int32_t kFactor = 3, kTaps = 9, kBlock = 24, kChannels = 2;
@@ -275,7 +276,7 @@ TEST_F(FirFilters, DecimatorFract32IsBitExactAgainstTheIntegerModel)
         set(m);
         const Fract32 *stored = privateArray<Fract32>(m, 6);
         for (int32_t k = 0; k < kTaps; ++k)
-            ASSERT_EQ(stored[kTaps - 1 - k], toFract32(h[static_cast<size_t>(k)])) << "tap " << k;
+            ASSERT_EQ(stored[k], toFract32(h[static_cast<size_t>(k)])) << "tap " << k;
         const std::vector<Fract32> x = noiseFract32(kChannels * kBlock * 3, 8);
         for (size_t b = 0; b < 3; ++b) {
             fill(in, x, b * kChannels * kBlock);
@@ -346,7 +347,7 @@ TEST_F(FirFilters, InterpolatorFract32IsBitExactAgainstTheIntegerModel)
     set(m);
     const Fract32 *stored = privateArray<Fract32>(m, 7);
     for (int32_t k = 0; k < kTaps; ++k)
-        ASSERT_EQ(stored[kTaps - 1 - k], toFract32(h[static_cast<size_t>(k)]));
+        ASSERT_EQ(stored[k], toFract32(h[static_cast<size_t>(k)]));
     const std::vector<Fract32> x = noiseFract32(kChannels * kBlock * 3, 13);
     for (size_t b = 0; b < 3; ++b) {
         fill(in, x, b * kChannels * kBlock);
@@ -364,6 +365,48 @@ TEST_F(FirFilters, InterpolatorFract32IsBitExactAgainstTheIntegerModel)
                 }
             }
         }
+    }
+}
+
+// With the same asymmetric taps, each Fract32 rate changer filters as its float twin does, to within the Fract32
+// rounding: a time-reversed copy of the taps would run the mirrored filter.
+TEST_F(FirFilters, Fract32RateChangersRunTheFilterTheirFloatTwinsRun)
+{
+    const std::vector<float> h = {0.6f, 0.3f, -0.2f, 0.1f, 0.05f, -0.02f};
+    const std::vector<float> x = noise(48, 30, 0.5f);
+    std::vector<Fract32> xq;
+    for (float v : x)
+        xq.push_back(toFract32(v));
+    const struct {
+        uint32_t floatId;
+        uint32_t fixedId;
+        std::initializer_list<uint32_t> floatArgs;
+        std::initializer_list<uint32_t> fixedArgs;
+        uint32_t outBlock;
+        uint32_t floatCoeffs;
+        uint32_t fixedCoeffs;
+    } cases[] = {
+        {kDecimator, kDecimatorFract32, {2, 6, 0, 7}, {2, 6, 0, 7, 0}, 24, 4, 5},
+        {kInterpolator, kInterpolatorFract32, {2, 6, 3, 0, 3}, {2, 6, 0, 3, 0, 3}, 96, 5, 6},
+    };
+    for (const auto &c : cases) {
+        GenericWire *in = engine_.wire(1, 48);
+        GenericWire *inq = engine_.wire(1, 48);
+        GenericWire *out = engine_.wire(1, c.outBlock);
+        GenericWire *outq = engine_.wire(1, c.outBlock);
+        ClassModule *f = build(c.floatId, 0x101, {in, out}, c.floatArgs);
+        ClassModule *q = build(c.fixedId, 0x101, {inq, outq}, c.fixedArgs);
+        std::copy(h.begin(), h.end(), privateArray<float>(f, c.floatCoeffs));
+        std::copy(h.begin(), h.end(), privateArray<float>(q, c.fixedCoeffs));
+        set(f);
+        set(q);
+        fill(in, x);
+        fill(inq, xq);
+        pump(f);
+        pump(q);
+        for (uint32_t i = 0; i < c.outBlock; ++i)
+            ASSERT_NEAR(data<Fract32>(outq)[i] / 2147483648.0, data<float>(out)[i], 1e-6)
+                << std::hex << c.fixedId << std::dec << " output " << i;
     }
 }
 
@@ -455,7 +498,8 @@ TEST_F(FirFilters, SparseFirAndAReaderOfItsLineGiveTheSparseSum)
     const std::vector<float> coeffs = {0.5f, -0.25f, 1.0f, 0.125f, -0.75f, 0.3f};
     const auto taps = static_cast<uint32_t>(coeffs.size());
     ClassModule *sparse = build(kSparse, 0x10101, {in, out, scratch}, {taps, kMaxDelay, 0x231, 0});
-    ClassModule *reader = build(kReader, 0x101, {idWire, readOut}, {taps, 0});
+    // The layout may give the source's id from the start: the reader still looks it up.
+    ClassModule *reader = build(kReader, 0x101, {idWire, readOut}, {taps, sparse->objectId});
     for (ClassModule *m : {sparse, reader}) {
         std::copy(written.begin(), written.end(), privateArray<int32_t>(m, m == sparse ? 4 : 2));
         std::copy(coeffs.begin(), coeffs.end(), privateArray<float>(m, m == sparse ? 5 : 4));
