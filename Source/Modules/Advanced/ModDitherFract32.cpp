@@ -17,7 +17,7 @@ uint32_t nextSeed(uint32_t seed) { return seed * 1664525u + 1013904223u; }
 Fract32 asSigned(uint32_t v) { return static_cast<Fract32>(v); }
 
 // A shift count a host wrote, held to 0..31 so that no shift is negative or wider than the word.
-int32_t shiftCount(int32_t written) { return std::clamp(written, 0, 31); }
+int32_t shiftCount(int64_t written) { return static_cast<int32_t>(std::clamp<int64_t>(written, 0, 31)); }
 
 // The sum saturates: a dither that wrapped would turn a sample near full scale into a full-scale click of the other
 // sign.
@@ -46,7 +46,7 @@ void ditherProcess(ClassModule *m)
             y[i] = addDither(x[i], asSigned(seed) >> shift);
         }
     } else {
-        const int32_t shift = shiftCount(s->ditherShift - 1);
+        const int32_t shift = shiftCount(int64_t{s->ditherShift} - 1);
         for (uint32_t i = 0; i < n; ++i) {
             const uint32_t r1 = nextSeed(seed);
             seed = nextSeed(r1);
