@@ -786,6 +786,86 @@ TEST_F(FirFilters, LmsNormFract32KeepsItsWindowEnergyFromBlockToBlock)
     }
 }
 
+Fract32 sat(int64_t v) { return static_cast<Fract32>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+// The normalised LMS of one channel as integers: a window of the last numTaps samples, oldest first, against the
+// reversed weights; the window energy drops each leaving square rounded up and takes each entering one rounded down;
+// the step is err x mu times the reciprocal of the energy + 256; each weight adds its sample x step, even.
+struct LmsNormModel {
+    std::vector<int64_t> window;
+    std::vector<Fract32> weights;
+    int64_t energy = 0;
+    int64_t leaving = 0;
+
+    std::pair<Fract32, Fract32> step(Fract32 x, Fract32 desired, Fract32 mu, int32_t shift)
+    {
+        window.erase(window.begin());
+        window.push_back(x);
+        energy = sat(energy - ((leaving * leaving + INT32_MAX) >> 31) + ((int64_t{x} * x) >> 31));
+        __int128 sum = 0;
+        for (size_t k = 0; k < window.size(); ++k)
+            sum += static_cast<__int128>(window[k]) * weights[k];
+        const Fract32 y = sat(static_cast<int64_t>(std::clamp<__int128>(sum >> (31 - shift), INT64_MIN, INT64_MAX)));
+        const Fract32 e = sat(int64_t{desired} - y);
+        Fract32 recip = 0;
+        kve_vecRecipFract32(sat(energy + 256), &recip);
+        const int64_t g = sat((product(e, mu) * recip) >> 31);
+        for (size_t k = 0; k < window.size(); ++k)
+            weights[k] = sat(weights[k] + (((window[k] * g) >> 31) & ~int64_t{1}));
+        leaving = window[0];
+        return {y, e};
+    }
+};
+
+// LMSNormFract32 on two channels over many blocks, every output, error and final weight bit-exact against the
+// integer model: each channel adapts its own window with the shared weights, as the kernel is called per channel.
+TEST_F(FirFilters, LmsNormFract32IsBitExactAgainstTheIntegerModel)
+{
+    constexpr uint32_t kTaps = 6, kBlock = 8, kBlocks = 25, kChannels = 2;
+    constexpr int32_t kShift = 1;
+    GenericWire *in = engine_.wire(kChannels, kBlock);
+    GenericWire *desired = engine_.wire(kChannels, kBlock);
+    GenericWire *out = engine_.wire(kChannels, kBlock);
+    GenericWire *err = engine_.wire(kChannels, kBlock);
+    ClassModule *m = build(kLMSNormFract32, 0x202, {in, desired, out, err},
+                           {kTaps, kvetest::bitsOf(0.4f), 0, 0, kShift, 0, 0, 0});
+    const std::vector<float> h = {0.3f, -0.1f, 0.05f, 0.2f, 0.0f, -0.25f};
+    std::copy(h.begin(), h.end(), privateArray<float>(m, 8));
+    set(m);
+    const Fract32 mu = variable<Fract32>(m, 5);
+    ASSERT_EQ(mu, toFract32(0.4f));
+    std::vector<Fract32> x = noiseFract32(kChannels * kBlock * kBlocks, 31);
+    std::vector<Fract32> d = noiseFract32(x.size(), 32);
+    for (size_t i = 0; i < x.size(); ++i) {
+        x[i] /= 4;
+        d[i] = x[i] / 2 + d[i] / 64;
+    }
+    LmsNormModel fresh;
+    fresh.window.assign(kTaps, 0);
+    for (uint32_t k = 0; k < kTaps; ++k)
+        fresh.weights.push_back(toFract32(h[kTaps - 1 - k]));
+    // Each channel's window, energy and leaving sample are its own; the weights run on from channel to channel.
+    std::vector<LmsNormModel> channels(kChannels, fresh);
+    std::vector<Fract32> weights = fresh.weights;
+    for (uint32_t b = 0; b < kBlocks; ++b) {
+        fill(in, x, size_t{b} * kChannels * kBlock);
+        fill(desired, d, size_t{b} * kChannels * kBlock);
+        pump(m);
+        for (uint32_t c = 0; c < kChannels; ++c) {
+            channels[c].weights = weights;
+            for (uint32_t i = 0; i < kBlock; ++i) {
+                const size_t at = (size_t{b} * kBlock + i) * kChannels + c;
+                const auto [y, e] = channels[c].step(x[at], d[at], mu, kShift);
+                ASSERT_EQ(data<Fract32>(out)[i * kChannels + c], y) << "block " << b << " channel " << c << " " << i;
+                ASSERT_EQ(data<Fract32>(err)[i * kChannels + c], e) << "block " << b << " channel " << c << " " << i;
+            }
+            weights = channels[c].weights;
+        }
+    }
+    for (uint32_t k = 0; k < kTaps; ++k)
+        EXPECT_EQ(privateArray<Fract32>(m, 9)[k], weights[k]) << "weight " << k;
+}
+
 // ---- Convolution, correlation and the plain rate changers ----
 
 TEST_F(FirFilters, ConvolveAndCorrelateMatchNumpyOnEveryChannel)
