@@ -518,6 +518,31 @@ TEST_F(FirFilters, SparseFirAndAReaderOfItsLineGiveTheSparseSum)
     EXPECT_EQ(variable<uint32_t>(reader, 1), sparse->objectId);
 }
 
+// The float reader follows a 32-bit delay-state writer's line as it follows a FIRSparse's.
+TEST_F(FirFilters, FloatReaderFollowsA32BitWritersLine)
+{
+    constexpr uint32_t kBlock = 8, kLine = 24;
+    GenericWire *in = engine_.wire(1, kBlock);
+    GenericWire *idWire = engine_.wire(1, 1);
+    GenericWire *out = engine_.wire(1, kBlock);
+    ClassModule *writer = build(kWriter32.record.classId, 0x101, {in, idWire}, {0, kLine, 0, 3});
+    ClassModule *reader = build(kReader, 0x101, {idWire, out}, {3, 0});
+    const std::vector<int32_t> delays = {0, 5, 99};
+    const std::vector<float> coeffs = {0.5f, -1.25f, 0.75f};
+    std::copy(delays.begin(), delays.end(), privateArray<int32_t>(reader, 2));
+    std::copy(coeffs.begin(), coeffs.end(), privateArray<float>(reader, 4));
+    set(reader);
+    const std::vector<float> x = noise(kBlock * 6, 33);
+    const std::vector<double> ref = sparseSum(x, {0, 5, kLine - kBlock}, coeffs);
+    for (size_t b = 0; b < 6; ++b) {
+        fill(in, x, b * kBlock);
+        pump(writer);
+        pump(reader);
+        for (size_t i = 0; i < kBlock; ++i)
+            ASSERT_NEAR(data<float>(out)[i], ref[b * kBlock + i], 1e-6) << "block " << b << " sample " << i;
+    }
+}
+
 TEST_F(FirFilters, SparseFirWithoutTapsLeavesItsOutputAndNeedsAScratchWire)
 {
     GenericWire *in = engine_.wire(1, 8);
