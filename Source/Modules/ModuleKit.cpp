@@ -36,7 +36,7 @@ bool lengthReadsWire(const Length &length)
 
 ClassModule *construct(const ModClassDescriptor &record, const Variable *variables, size_t count, uint32_t inputs,
                        uint32_t outputs, int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                       const uint32_t *args)
+                       const uint32_t *args, uint32_t extra)
 {
     if (!requireWires(status, wireWord, inputs, outputs))
         return nullptr;
@@ -53,10 +53,12 @@ ClassModule *construct(const ModClassDescriptor &record, const Variable *variabl
             return nullptr;
         }
     }
-    ClassModule *m = BaseClassModule_ConstructorHidden(&record, status, wireWord, wires, argc, args, arrays);
+    ClassModule *m =
+        BaseClassModule_ConstructorHidden(&record, status, wireWord, wires, argc, args, arrays + extra);
     if (m == nullptr)
         return nullptr;
     uint32_t *capacities = kve_fwModuleHiddenWords(m);
+    std::memset(capacities + arrays, 0, 4ull * extra);
     uint32_t array = 0;
     for (size_t k = 0; k < count; ++k) {
         if (!isArray(variables[k].type))

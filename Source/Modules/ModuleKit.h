@@ -115,22 +115,28 @@ inline bool requireWires(int32_t *status, uint32_t wireWord, uint32_t inputs, ui
 
 // Builds a module of a kit class: checks the wiring, builds the instance with one hidden word per private array,
 // then allocates every array at the length its description gives and keeps that length as the array's capacity.
-// Returns null (the status says why) when the wiring is short or an allocation fails.
+// Returns null (the status says why) when the wiring is short or an allocation fails. `extra` more hidden words
+// follow the capacities, zeroed: running values a class keeps that are no member (see extraWords()); only a class
+// whose private variables are all arrays may ask for them.
 ClassModule *construct(const ModClassDescriptor &record, const Variable *variables, size_t count, uint32_t inputs,
                        uint32_t outputs, int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                       const uint32_t *args);
+                       const uint32_t *args, uint32_t extra = 0);
 
 template <size_t N>
 ClassModule *construct(const ClassRecord<N> &record, const std::array<Variable, N> &variables, uint32_t inputs,
                        uint32_t outputs, int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                       const uint32_t *args)
+                       const uint32_t *args, uint32_t extra = 0)
 {
-    return construct(record.record, variables.data(), N, inputs, outputs, status, wireWord, wires, argc, args);
+    return construct(record.record, variables.data(), N, inputs, outputs, status, wireWord, wires, argc, args,
+                     extra);
 }
 
 // The capacity of the module's private array number `array` (counting arrays only, in variable order): Process and
 // Set clamp every size a host can write to it.
 inline uint32_t capacity(ClassModule *m, uint32_t array) { return kve_fwModuleHiddenWords(m)[array]; }
+
+// The hidden words a class asked construct() for beyond its `arrays` capacities.
+inline uint32_t *extraWords(ClassModule *m, uint32_t arrays) { return kve_fwModuleHiddenWords(m) + arrays; }
 
 inline GenericWire *wire(const ClassModule *m, uint32_t k) { return m->wires[k]; }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Modules/Advanced/Statistics.h"
+#include "support/ModuleFixture.h"
 #include "support/ModuleVariables.h"
 #include "support/PythonOracle.h"
 #include "support/TestEngine.h"
@@ -65,23 +66,12 @@ void expectNear(double value, double reference, const std::string &what)
     EXPECT_NEAR(value, reference, 2e-5 * std::max(1.0, std::fabs(reference))) << what;
 }
 
-std::vector<float> noise(size_t n, uint32_t seed, float scale = 1.0f)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> u(-scale, scale);
-    std::vector<float> x(n);
-    for (float &v : x)
-        v = u(rng);
-    return x;
-}
+using kvetest::noise;
 
 // Full-scale Fract32 noise with both ends of the range in it.
 std::vector<Fract32> noiseFract32(size_t n, uint32_t seed)
 {
-    std::mt19937 rng(seed);
-    std::vector<Fract32> x(n);
-    for (Fract32 &v : x)
-        v = static_cast<Fract32>(rng());
+    std::vector<Fract32> x = kvetest::noiseFract32(n, seed);
     x[1] = INT32_MIN;
     x[n / 2] = INT32_MAX;
     return x;
@@ -131,31 +121,9 @@ Fract32 modelStatistic(int32_t code, const Fract32 *x, size_t n)
     }
 }
 
-class Statistics : public ::testing::Test {
+class Statistics : public kvetest::ModuleFixture {
 protected:
-    void SetUp() override
-    {
-        engine_->classTable = kTable;
-        engine_->classCount = sizeof kTable / sizeof kTable[0];
-    }
-    ClassModule *build(uint32_t classId, uint32_t wireWord, std::initializer_list<GenericWire *> wires,
-                       std::initializer_list<uint32_t> args, int32_t *status = nullptr)
-    {
-        int32_t local = KVE_OK;
-        ClassModule *m = engine_.module(classId, wireWord, wires, args, status != nullptr ? status : &local);
-        if (status == nullptr) {
-            EXPECT_NE(m, nullptr) << "status " << local;
-        }
-        return m;
-    }
-    void pump(ClassModule *m) { ASSERT_EQ(kve_fwPumpModule(engine_.get(), m), KVE_OK); }
-    template <class T> static T *data(GenericWire *w) { return static_cast<T *>(w->buffer); }
-    template <class T> static void fill(GenericWire *w, const std::vector<T> &x, size_t from = 0)
-    {
-        std::copy_n(x.begin() + static_cast<ptrdiff_t>(from), kve::kit::wireWords(w), data<T>(w));
-    }
-
-    kvetest::TestEngine engine_;
+    void SetUp() override { useTable(kTable); }
 };
 
 // ---- Block, per-channel and subblock statistics ----
