@@ -384,6 +384,11 @@ int32_t kve_fwSetValuesSetCall(KVEInstance *instance, uint32_t address, uint32_t
                                uint32_t count, const uint32_t *src, uint32_t unused);
 int32_t kve_fwSetPointer(KVEInstance *instance, uint32_t destAddress, uint32_t srcAddress, uint32_t offset);
 uint32_t kve_fwDerefPointer(KVEInstance *instance, uint32_t address, int32_t *status);
+/* Whether a module may read (forWrite 0) or write `words` words at p, a pointer the layout aimed: KVE_OK when the
+ * range lies in the instance's heaps, for a write clear of the engine's records, and, when p lies in an array whose
+ * capacity its class keeps, inside that array; KVE_E_BAD_ARGUMENT otherwise. The bounds of a host's access through
+ * a pointer member. */
+int32_t kve_fwCheckAimedRange(KVEInstance *instance, const void *p, uint32_t words, uint32_t forWrite);
 
 #ifdef __cplusplus
 }

@@ -2,7 +2,9 @@
 #pragma once
 
 #include "Modules/Advanced/ComplexModules.h"
+#include "Modules/Advanced/ControlledFilters.h"
 #include "Modules/Advanced/FftModules.h"
+#include "Modules/Advanced/Lookups.h"
 #include "Modules/Advanced/Measurements.h"
 #include "Modules/Advanced/Rebuffering.h"
 #include "Modules/Advanced/SampleStatistics.h"
