@@ -426,4 +426,33 @@ TEST_F(CoeffTable, RowIsCopiedOnlyWhereItFitsTheTargetArray)
     EXPECT_EQ(variable<int32_t>(table_, 0), 2);
 }
 
+TEST_F(CoeffTable, RowNeverOverwritesWhatTheEngineKeepsOfAModule)
+{
+    variable<int32_t>(table_, 3) = 0;
+    aim(target_, 0);
+    // The gain module's public variables (gain, channel count) lie just before its private pointer.
+    ASSERT_EQ(kve_fwSetPointer(engine_.get(), KVE_MEMBER_ADDRESS(table_->objectId, 14),
+                               KVE_MEMBER_ADDRESS(gain_->objectId, 8), 0),
+              KVE_OK);
+    auto *gain = reinterpret_cast<kvetest::GainModule *>(gain_);
+    float *const peak = gain->peak;
+    static_cast<int32_t *>(index_->buffer)[0] = 1;
+    pump(table_);
+    EXPECT_EQ(gain->peak, peak) << "a row of four reaches the private pointer: refused";
+    EXPECT_EQ(gain->gain, 1.0f);
+    variable<int32_t>(table_, 1) = 2;
+    pump(table_);
+    EXPECT_EQ(gain->gain, 2.0f) << "a row of two stays among the public variables";
+    EXPECT_EQ(gain->peak, peak);
+    // Aimed at the module's header, nothing is written.
+    ASSERT_EQ(kve_fwSetPointer(engine_.get(), KVE_MEMBER_ADDRESS(table_->objectId, 14),
+                               KVE_MEMBER_ADDRESS(gain_->objectId, 0), 0),
+              KVE_OK);
+    const uint32_t id = gain_->objectId;
+    const KVEObject *next = gain_->next;
+    pump(table_);
+    EXPECT_EQ(gain_->objectId, id);
+    EXPECT_EQ(gain_->next, next);
+}
+
 } // namespace
