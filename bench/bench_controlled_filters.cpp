@@ -7,11 +7,11 @@
 // row every block among 10, 100 and 400 other modules: it checks the target against the instance's object list.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdint>
 #include <random>
 #include <vector>
 
+#include "BenchReport.h"
 #include "Modules/Advanced/ControlledFilters.h"
 #include "Modules/Advanced/Lookups.h"
 #include "kve/kve_vec.h"
@@ -139,7 +139,6 @@ private:
 
 void pairedBench(benchmark::State &state, uint32_t classId, Kernel kernel)
 {
-    using Clock = std::chrono::steady_clock;
     const auto channels = static_cast<uint32_t>(state.range(0));
     ModuleRun module(classId, channels);
     KernelRun bare(kernel, channels);
@@ -147,22 +146,10 @@ void pairedBench(benchmark::State &state, uint32_t classId, Kernel kernel)
         state.SkipWithError("module not built");
         return;
     }
-    Clock::duration moduleTime{}, kernelTime{};
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        module.run();
-        benchmark::ClobberMemory();
-        const auto t1 = Clock::now();
-        bare.run();
-        benchmark::ClobberMemory();
-        const auto t2 = Clock::now();
-        moduleTime += t1 - t0;
-        kernelTime += t2 - t1;
-    }
-    const double moduleSeconds = std::chrono::duration<double>(moduleTime).count();
-    state.counters["module_over_kernel"] = moduleSeconds / std::chrono::duration<double>(kernelTime).count();
+    const auto [moduleTime, kernelTime] = timeInTurns(state, [&] { module.run(); }, [&] { bare.run(); });
+    state.counters["module_over_kernel"] = moduleTime / kernelTime;
     state.counters["module_ns_per_sample"] =
-        moduleSeconds * 1e9 / (static_cast<double>(state.iterations()) * channels * kFrames);
+        moduleTime * 1e9 / (static_cast<double>(state.iterations()) * channels * kFrames);
 }
 
 void BM_PairedSOFControl(benchmark::State &state) { pairedBench(state, kSOFControl, Kernel::DirectForm); }

@@ -7,7 +7,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -156,12 +155,10 @@ void BM_KissFft(benchmark::State &state) { kissBench(state, Kind::Forward); }
 void BM_KissIfft(benchmark::State &state) { kissBench(state, Kind::Inverse); }
 void BM_KissCfft(benchmark::State &state) { kissBench(state, Kind::Complex); }
 
-// The module and bare kissfft in turns within one loop, each timed on its own: a shared machine's speed drifts by
-// more than the margin the ratio is judged by, and turns this short see the same speed. Reports module_over_kiss,
-// the module's time over kissfft's.
+// The module and bare kissfft in turns within one loop, each timed on its own. Reports module_over_kiss, the
+// module's time over kissfft's.
 void pairedBench(benchmark::State &state, Kind kind, uint32_t classId, std::initializer_list<uint32_t> args)
 {
-    using Clock = std::chrono::steady_clock;
     const auto n = static_cast<uint32_t>(state.range(0));
     const auto channels = static_cast<uint32_t>(state.range(1));
     ModuleRun module(kind, classId, args, n, channels);
@@ -170,20 +167,8 @@ void pairedBench(benchmark::State &state, Kind kind, uint32_t classId, std::init
         state.SkipWithError("module not built");
         return;
     }
-    Clock::duration moduleTime{}, kissTime{};
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        module.run();
-        benchmark::ClobberMemory();
-        const auto t1 = Clock::now();
-        kiss.run();
-        benchmark::ClobberMemory();
-        const auto t2 = Clock::now();
-        moduleTime += t1 - t0;
-        kissTime += t2 - t1;
-    }
-    state.counters["module_over_kiss"] =
-        std::chrono::duration<double>(moduleTime).count() / std::chrono::duration<double>(kissTime).count();
+    const auto [moduleTime, kissTime] = timeInTurns(state, [&] { module.run(); }, [&] { kiss.run(); });
+    state.counters["module_over_kiss"] = moduleTime / kissTime;
 }
 
 void BM_PairedFft(benchmark::State &state) { pairedBench(state, Kind::Forward, kFft, {}); }

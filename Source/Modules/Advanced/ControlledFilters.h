@@ -37,11 +37,14 @@ inline GenericWire *output(const ClassModule *m) { return kit::wire(m, KVE_PACKE
 template <class S> Controls controlsOf(S *s) { return {&s->filterType, &s->freq, &s->gain, &s->Q}; }
 
 // The first half of a second-order class's Set: the flag lowered, so Process never glides toward half a design,
-// then the design of the controls at the audio wire's rate. The caller stores the targets and raises the flag.
-template <class S> void designSection(ClassModule *m, S *s, float *design)
+// then the design of the controls at the audio wire's rate. Returns the glide step of the class's smoothing time
+// for one audio block; the caller stores it and the targets, and raises the flag.
+template <class S> float designSection(ClassModule *m, S *s, float *design)
 {
+    const GenericWire *in = audioInput(m);
     s->updateActive = 0;
-    design_second_order_filter(s->filterType, design, audioInput(m)->sampleRate, s->freq, s->gain, s->Q);
+    design_second_order_filter(s->filterType, design, in->sampleRate, s->freq, s->gain, s->Q);
+    return design_smoother(static_cast<int32_t>(kit::blockSize(in)), s->smoothingTime, in->sampleRate);
 }
 
 // Control wires a `controlMask` names: bit 0 frequency, bit 1 gain, bit 2 Q.

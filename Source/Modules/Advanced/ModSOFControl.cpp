@@ -61,8 +61,7 @@ void sofControlProcess(ClassModule *m)
 int32_t sofControlSet(ClassModule *m, uint32_t)
 {
     auto *s = reinterpret_cast<SOFControlModule *>(m);
-    s->smoothingCoeff = kve::scalers::blockSmoother(s->smoothingTime, audioInput(m));
-    designSection(m, s, s->target);
+    s->smoothingCoeff = designSection(m, s, s->target);
     s->updateActive = 1;
     return 0;
 }

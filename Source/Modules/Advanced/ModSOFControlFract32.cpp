@@ -64,8 +64,7 @@ void sofControlFract32Process(ClassModule *m)
 int32_t sofControlFract32Set(ClassModule *m, uint32_t)
 {
     auto *s = reinterpret_cast<SOFControlFract32Module *>(m);
-    s->smoothingCoeff = kve_rounded(kve::scalers::blockSmoother(s->smoothingTime, audioInput(m)));
-    designSection(m, s, s->coeffs);
+    s->smoothingCoeff = kve_rounded(designSection(m, s, s->coeffs));
     // Any shift beyond the float exponent range scales every coefficient to 0 or to saturation alike.
     s->coefScale = std::ldexp(1.0f, -std::clamp(s->postShift, -255, 255));
     kve::tone::toTargets(s->coeffs, s->coefScale, s->targetCoeffs, kSectionWords);

@@ -65,9 +65,8 @@ void sofControlHPProcess(ClassModule *m)
 int32_t sofControlHPSet(ClassModule *m, uint32_t)
 {
     auto *s = reinterpret_cast<SOFControlHPModule *>(m);
-    s->smoothingCoeff = kve::scalers::blockSmoother(s->smoothingTime, audioInput(m));
     float design[kSectionWords];
-    designSection(m, s, design);
+    s->smoothingCoeff = designSection(m, s, design);
     design_sos2ss(design, s->targetCoeffs);
     s->updateActive = 1;
     return 0;
