@@ -14,6 +14,7 @@
 #include <kiss_fft.h>
 #include <kiss_fftr.h>
 
+#include "BenchModule.h"
 #include "BenchReport.h"
 #include "Modules/Advanced/FftModules.h"
 #include "support/TestEngine.h"
@@ -52,29 +53,17 @@ kvetest::EngineOptions bigHeaps()
 }
 
 // One FFT module of a kind on its own engine, its input holding white noise.
-class ModuleRun {
+class ModuleRun : public BenchModule {
 public:
     ModuleRun(Kind kind, uint32_t classId, std::initializer_list<uint32_t> args, uint32_t n, uint32_t channels)
-        : engine_(bigHeaps())
+        : BenchModule(kTable, bigHeaps())
     {
-        engine_->classTable = kTable;
-        engine_->classCount = std::size(kTable);
         GenericWire *in = engine_.wire(channels, inWords(kind, n));
         GenericWire *out = engine_.wire(channels, outWords(kind, n));
         module_ = engine_.module(classId, 0x10101u, {in, out, engine_.wire(1, 2 * n + 2)}, args);
         const std::vector<float> x = testSignal(kve::kit::wireWords(in), 1);
         std::copy(x.begin(), x.end(), static_cast<float *>(in->buffer));
     }
-    ~ModuleRun() { kve_fwDestroy(engine_.get()); }
-    ModuleRun(const ModuleRun &) = delete;
-    ModuleRun &operator=(const ModuleRun &) = delete;
-
-    bool built() const { return module_ != nullptr; }
-    void run() { module_->classRecord->process(module_); }
-
-private:
-    kvetest::TestEngine engine_;
-    ClassModule *module_ = nullptr;
 };
 
 // Bare kissfft: one call per channel on a channel's own contiguous block, the least any module could do.

@@ -196,17 +196,8 @@ TEST_F(Filters, FilterConstructionRefusesShortWiringAndNegativeSizes)
         {"GraphicEQBand of -1 stages", kGraphicEQBand, 0x101, {0, 0, 0, 0, 0xFFFFFFFFu, 0}, KVE_E_BAD_ARGUMENT},
         {"BiquadCascade too large for any heap", kBiquadCascade, 0x101, {0x7FFFFFFFu}, KVE_E_HEAPS_FULL},
     };
-    for (const Case &c : cases) {
-        // Exactly as many wires as the wire word names.
-        std::vector<GenericWire *> wires;
-        for (uint32_t k = 0; k < KVE_PACKED_INPUTS(c.wireWord) + KVE_PACKED_OUTPUTS(c.wireWord); ++k)
-            wires.push_back(wire(2, 8));
-        KVEObject *const last = engine_->lastObject;
-        int32_t status = KVE_OK;
-        EXPECT_EQ(build(c.classId, c.wireWord, wires, c.args, &status), nullptr) << c.what;
-        EXPECT_EQ(status, c.status) << c.what;
-        EXPECT_EQ(engine_->lastObject, last) << c.what << ": nothing is left in the object list";
-    }
+    for (const Case &c : cases)
+        expectRefused(c.what, c.classId, c.wireWord, c.args, c.status);
 }
 
 } // namespace

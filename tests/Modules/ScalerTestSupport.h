@@ -84,6 +84,21 @@ protected:
     }
     void pump(ClassModule *m) { ASSERT_EQ(kve_fwPumpModule(engine_.get(), m), KVE_OK); }
 
+    // Construction on exactly as many wires as the wire word names fails with `status` and leaves nothing in the
+    // object list.
+    void expectRefused(const char *what, uint32_t classId, uint32_t wireWord, const std::vector<uint32_t> &args,
+                       int32_t status)
+    {
+        std::vector<GenericWire *> wires;
+        for (uint32_t k = 0; k < KVE_PACKED_INPUTS(wireWord) + KVE_PACKED_OUTPUTS(wireWord); ++k)
+            wires.push_back(wire(2, 8));
+        KVEObject *const last = engine_->lastObject;
+        int32_t got = KVE_OK;
+        EXPECT_EQ(build(classId, wireWord, wires, args, &got), nullptr) << what;
+        EXPECT_EQ(got, status) << what;
+        EXPECT_EQ(engine_->lastObject, last) << what << ": nothing is left in the object list";
+    }
+
     // Variable k of a module, as its class record places it.
     template <typename T = float> static T &var(ClassModule *m, uint32_t k)
     {
