@@ -5,7 +5,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <random>
 #include <utility>
+#include <vector>
 
 // Counts the samples and adds two counters: the time per sample and the multiple of real time for one 48 kHz
 // channel (a plain ratio, though the console labels every rate "/s").
@@ -38,4 +40,15 @@ std::pair<double, double> timeInTurns(benchmark::State &state, First &&first, Se
         secondTime += t2 - t1;
     }
     return {std::chrono::duration<double>(firstTime).count(), std::chrono::duration<double>(secondTime).count()};
+}
+
+// White noise in -1..1 of `count` words: every frequency carries energy.
+inline std::vector<float> whiteNoise(size_t count, unsigned seed)
+{
+    std::minstd_rand generator(seed);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    std::vector<float> x(count);
+    for (float &v : x)
+        v = uniform(generator);
+    return x;
 }

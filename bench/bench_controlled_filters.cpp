@@ -8,9 +8,9 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <random>
 #include <vector>
 
+#include "BenchModule.h"
 #include "BenchReport.h"
 #include "Modules/Advanced/ControlledFilters.h"
 #include "Modules/Advanced/Lookups.h"
@@ -28,23 +28,6 @@ const ModClassDescriptor *const kTable[] = {&kve_modSOFControlClass.record, &kve
 
 uint32_t bits(float f) { return kvetest::bitsOf(f); }
 
-std::vector<float> testSignal(size_t count)
-{
-    std::minstd_rand generator(7);
-    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
-    std::vector<float> x(count);
-    for (float &v : x)
-        v = uniform(generator);
-    return x;
-}
-
-kvetest::EngineOptions bigHeaps()
-{
-    kvetest::EngineOptions o;
-    o.heapWords = 1u << 18;
-    return o;
-}
-
 // A peaking section at 1 kHz, +6 dB, Q 1 (b0 b1 b2 a1 a2), as the modules design it.
 std::vector<float> peakingSection()
 {
@@ -54,15 +37,13 @@ std::vector<float> peakingSection()
 }
 
 // One control-steered module on its own engine: three control wires (SOF classes) or one (LPF1), then the audio.
-class ModuleRun {
+class ModuleRun : public BenchModule {
 public:
-    ModuleRun(uint32_t classId, uint32_t channels) : engine_(bigHeaps())
+    ModuleRun(uint32_t classId, uint32_t channels) : BenchModule(kTable)
     {
-        engine_->classTable = kTable;
-        engine_->classCount = std::size(kTable);
         GenericWire *in = engine_.wire(channels, kFrames);
         GenericWire *out = engine_.wire(channels, kFrames);
-        const std::vector<float> x = testSignal(channels * kFrames);
+        const std::vector<float> x = whiteNoise(channels * kFrames, 7);
         std::copy(x.begin(), x.end(), static_cast<float *>(in->buffer));
         if (classId == kLPF1Control) {
             GenericWire *f = engine_.wire(1, 1);
@@ -85,12 +66,6 @@ public:
         module_ = ClassModule_Constructor3(engine_.get(), classId, &status, 0x104, wires.data(),
                                            static_cast<uint32_t>(args.size()), args.data());
     }
-    bool built() const { return module_ != nullptr; }
-    void run() { kve_fwPumpModule(engine_.get(), module_); }
-
-private:
-    kvetest::TestEngine engine_;
-    ClassModule *module_ = nullptr;
 };
 
 // The bare kernels on interleaved blocks of the same shape.
@@ -98,7 +73,7 @@ enum class Kernel { DirectForm, StateSpace, DirectFormI };
 class KernelRun {
 public:
     KernelRun(Kernel kernel, uint32_t channels)
-        : kernel_(kernel), channels_(channels), x_(testSignal(channels * kFrames)), y_(x_.size()),
+        : kernel_(kernel), channels_(channels), x_(whiteNoise(channels * kFrames, 7)), y_(x_.size()),
           state_(4 * channels), coeffs_(peakingSection())
     {
         if (kernel == Kernel::StateSpace)
@@ -161,7 +136,7 @@ void BM_PairedLPF1Control(benchmark::State &state) { pairedBench(state, kLPF1Con
 void BM_CoeffTableRowCopy(benchmark::State &state)
 {
     const auto others = static_cast<uint32_t>(state.range(0));
-    kvetest::TestEngine engine(bigHeaps());
+    kvetest::TestEngine engine;
     engine->classTable = kTable;
     engine->classCount = std::size(kTable);
     GenericWire *a = engine.wire(1, 16);
