@@ -409,6 +409,18 @@ TEST_F(ControlledFilters, ChangedControlsAloneAskTheTickForARedesign)
             pump(m);
             EXPECT_FALSE(deferred(m)) << what << ": the same control again";
         }
+        // A NaN control asks for one redesign, not one every block.
+        setControl(freq, NAN);
+        pump(m);
+        EXPECT_TRUE(deferred(m)) << what << ": NaN";
+        for (int tick = 0; tick < 2 && deferred(m); ++tick)
+            ASSERT_EQ(kve_fwTick(engine_.get()), KVE_OK);
+        pump(m);
+        EXPECT_FALSE(deferred(m)) << what << ": NaN again";
+        setControl(freq, 2000.0f);
+        pump(m);
+        for (int tick = 0; tick < 2 && deferred(m); ++tick)
+            ASSERT_EQ(kve_fwTick(engine_.get()), KVE_OK);
         // The tick's Set designed the new controls.
         if (classId == kSOFControl) {
             const std::vector<double> ref = referenceDesigns({{12, 2000.0f, -4.0f, 0.5f}});
