@@ -23,7 +23,6 @@ namespace kve::controlled {
 
 // The second-order control classes' controls, in the order of their control wires and of the `controlMask` bits.
 struct Controls {
-    int32_t *filterType;
     float *freq;
     float *gain;
     float *Q;
@@ -34,7 +33,7 @@ struct Controls {
 inline GenericWire *audioInput(const ClassModule *m) { return kit::wire(m, KVE_PACKED_INPUTS(m->packed) - 1); }
 inline GenericWire *output(const ClassModule *m) { return kit::wire(m, KVE_PACKED_INPUTS(m->packed)); }
 
-template <class S> Controls controlsOf(S *s) { return {&s->filterType, &s->freq, &s->gain, &s->Q}; }
+template <class S> Controls controlsOf(S *s) { return {&s->freq, &s->gain, &s->Q}; }
 
 // The first half of a second-order class's Set: the flag lowered, so Process never glides toward half a design,
 // then the design of the controls at the audio wire's rate. Returns the glide step of the class's smoothing time
@@ -74,10 +73,9 @@ void followControls(ClassModule *m, int32_t controlMask, const Controls &control
 void bypassLastInput(ClassModule *m);
 void bypassSecondInput(ClassModule *m);
 
-// The first-order classes' wiring: the frequency wire, then the audio wire, then the output.
+// The first-order classes' inputs: the frequency wire, then the audio wire.
 constexpr uint32_t kFrequencyWire = 0;
 constexpr uint32_t kAudioWire = 1;
-constexpr uint32_t kFirstOrderOutput = 2;
 
 // The control frequency of a first-order class: the control wire's first sample, held to [low, 0.45 x sample rate]
 // (NaN gives the low bound); no sample leaves the frequency at the low bound.
