@@ -7,7 +7,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -35,17 +34,6 @@ enum class Kind { Forward, Inverse, Complex };
 uint32_t inWords(Kind k, uint32_t n) { return k == Kind::Forward ? n : k == Kind::Inverse ? n + 2 : 2 * n; }
 uint32_t outWords(Kind k, uint32_t n) { return k == Kind::Forward ? n + 2 : k == Kind::Inverse ? n : 2 * n; }
 
-// White noise in -1..1 of `count` words: every bin carries energy.
-std::vector<float> testSignal(size_t count, unsigned seed)
-{
-    std::minstd_rand generator(seed);
-    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
-    std::vector<float> x(count);
-    for (float &v : x)
-        v = uniform(generator);
-    return x;
-}
-
 kvetest::EngineOptions bigHeaps()
 {
     kvetest::EngineOptions o;
@@ -62,7 +50,7 @@ public:
         GenericWire *in = engine_.wire(channels, inWords(kind, n));
         GenericWire *out = engine_.wire(channels, outWords(kind, n));
         module_ = engine_.module(classId, 0x10101u, {in, out, engine_.wire(1, 2 * n + 2)}, args);
-        const std::vector<float> x = testSignal(kve::kit::wireWords(in), 1);
+        const std::vector<float> x = whiteNoise(kve::kit::wireWords(in), 1);
         std::copy(x.begin(), x.end(), static_cast<float *>(in->buffer));
     }
 };
@@ -72,7 +60,7 @@ class KissRun {
 public:
     KissRun(Kind kind, uint32_t n, uint32_t channels)
         : kind_(kind), channels_(channels), inStep_(inWords(kind, n)), outStep_(outWords(kind, n)),
-          x_(testSignal(size_t{channels} * inStep_, 1)), y_(size_t{channels} * outStep_)
+          x_(whiteNoise(size_t{channels} * inStep_, 1)), y_(size_t{channels} * outStep_)
     {
         if (kind == Kind::Complex)
             complex_ = kiss_fft_alloc(static_cast<int>(n), 0, nullptr, nullptr);
@@ -145,12 +133,10 @@ void BM_KissFft(benchmark::State &state) { kissBench(state, Kind::Forward); }
 void BM_KissIfft(benchmark::State &state) { kissBench(state, Kind::Inverse); }
 void BM_KissCfft(benchmark::State &state) { kissBench(state, Kind::Complex); }
 
-// The module and bare kissfft in turns within one loop, each timed on its own: a shared machine's speed drifts by
-// more than the margin the ratio is judged by, and turns this short see the same speed. Reports module_over_kiss,
-// the module's time over kissfft's.
+// The module and bare kissfft in turns within one loop, each timed on its own. Reports module_over_kiss, the
+// module's time over kissfft's.
 void pairedBench(benchmark::State &state, Kind kind, uint32_t classId, std::initializer_list<uint32_t> args)
 {
-    using Clock = std::chrono::steady_clock;
     const auto n = static_cast<uint32_t>(state.range(0));
     const auto channels = static_cast<uint32_t>(state.range(1));
     ModuleRun module(kind, classId, args, n, channels);
@@ -159,20 +145,8 @@ void pairedBench(benchmark::State &state, Kind kind, uint32_t classId, std::init
         state.SkipWithError("module not built");
         return;
     }
-    Clock::duration moduleTime{}, kissTime{};
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        module.run();
-        benchmark::ClobberMemory();
-        const auto t1 = Clock::now();
-        kiss.run();
-        benchmark::ClobberMemory();
-        const auto t2 = Clock::now();
-        moduleTime += t1 - t0;
-        kissTime += t2 - t1;
-    }
-    state.counters["module_over_kiss"] =
-        std::chrono::duration<double>(moduleTime).count() / std::chrono::duration<double>(kissTime).count();
+    const auto [moduleTime, kissTime] = timeInTurns(state, [&] { module.run(); }, [&] { kiss.run(); });
+    state.counters["module_over_kiss"] = moduleTime / kissTime;
 }
 
 void BM_PairedFft(benchmark::State &state) { pairedBench(state, Kind::Forward, kFft, {}); }
@@ -198,7 +172,7 @@ void fftwBench(benchmark::State &state, Kind kind)
         plan = fftwf_plan_many_dft_c2r(1, &n, channels, a, nullptr, 1, half, real, nullptr, 1, n, FFTW_MEASURE);
     else
         plan = fftwf_plan_many_dft(1, &n, channels, a, nullptr, 1, n, b, nullptr, 1, n, FFTW_FORWARD, FFTW_MEASURE);
-    const std::vector<float> signal = testSignal(complexWords, 3);
+    const std::vector<float> signal = whiteNoise(complexWords, 3);
     std::copy(signal.begin(), signal.begin() + static_cast<ptrdiff_t>(channels) * n, real);
     std::copy(signal.begin(), signal.end(), &a[0][0]);
     for (auto _ : state) {

@@ -70,4 +70,10 @@ inline uint32_t smoothTicks(uint32_t old, uint32_t sample) { return old - old / 
 // Heap membership of a word range, for value access through pointers.
 bool rangeInHeaps(const KVEInstance *instance, const void *p, uint64_t words);
 
+// Whether a module may read or write `words` words at p, a pointer the layout aimed: KVE_OK when the range lies in
+// the instance's heaps, for a write clear of the engine's records, and, when p lies in an array whose capacity its
+// class keeps, inside that array; KVE_E_BAD_ARGUMENT otherwise. The bounds of a host's access through a pointer
+// member.
+int32_t checkAimedRange(KVEInstance *instance, const void *p, uint32_t words, bool forWrite);
+
 } // namespace kve

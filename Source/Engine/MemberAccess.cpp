@@ -429,6 +429,35 @@ int32_t kve_fwSetPointer(KVEInstance *instance, uint32_t destAddress, uint32_t s
     return KVE_OK;
 }
 
+int32_t kve::checkAimedRange(KVEInstance *instance, const void *p, uint32_t words, bool forWrite)
+{
+    if (p == nullptr || !kve::rangeInHeaps(instance, p, words))
+        return KVE_E_BAD_ARGUMENT;
+    if (forWrite && touchesEngineRecords(instance, p, words))
+        return KVE_E_BAD_ARGUMENT;
+    // A pointer aimed into an array whose capacity its class keeps reaches no further than that array, as a host's
+    // access through the array's own member would.
+    const auto first = reinterpret_cast<uintptr_t>(p);
+    for (KVEObject *o = instance->firstObject; o != nullptr; o = o->next) {
+        if (!kve::isModule(o))
+            continue;
+        ClassModule *m = kve::asModule(o);
+        const uint32_t *capacities = kve_fwModuleHiddenWords(m);
+        if (capacities == nullptr)
+            continue;
+        const uint32_t *offsets = kve_ClassVariableOffsets(m->classRecord);
+        const uint32_t publicCount = kve_ClassPublicCount(m->classRecord);
+        for (uint32_t k = 0; k < capacities[-1]; ++k) {
+            uintptr_t array;
+            std::memcpy(&array, reinterpret_cast<const char *>(m) + offsets[publicCount + k], sizeof array);
+            const uint64_t bytes = 4ull * capacities[k];
+            if (first >= array && first < array + bytes)
+                return first + 4ull * words <= array + bytes ? KVE_OK : KVE_E_BAD_ARGUMENT;
+        }
+    }
+    return KVE_OK;
+}
+
 uint32_t kve_fwDerefPointer(KVEInstance *instance, uint32_t address, int32_t *status)
 {
     Member m;

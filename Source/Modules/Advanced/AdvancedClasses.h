@@ -3,9 +3,11 @@
 
 #include "Modules/Advanced/ComplexModules.h"
 #include "Modules/Advanced/Composites.h"
+#include "Modules/Advanced/ControlledFilters.h"
 #include "Modules/Advanced/FftModules.h"
 #include "Modules/Advanced/FirFilters.h"
 #include "Modules/Advanced/HpBiquads.h"
+#include "Modules/Advanced/Lookups.h"
 #include "Modules/Advanced/Measurements.h"
 #include "Modules/Advanced/Rebuffering.h"
 #include "Modules/Advanced/SampleStatistics.h"
