@@ -429,6 +429,30 @@ int32_t kve_fwSetPointer(KVEInstance *instance, uint32_t destAddress, uint32_t s
     return KVE_OK;
 }
 
+uint32_t kve_fwDerefPointer(KVEInstance *instance, uint32_t address, int32_t *status)
+{
+    Member m;
+    *status = decode(instance, address & ~KVE_MEMBER_DEREF, m);
+    if (*status != KVE_OK)
+        return 0;
+    if (m.kind == Kind::Scalar) {
+        *status = KVE_E_MEMBER_INDEX;
+        return 0;
+    }
+    const void *p = storedPointer(m);
+    if (p == nullptr)
+        return 0;
+    // Only a pointer at an object of this instance has an id to report.
+    for (const KVEObject *o = instance->firstObject; o != nullptr; o = o->next) {
+        if (o == p)
+            return o->objectId;
+    }
+    *status = KVE_E_NOT_AN_OBJECT;
+    return 0;
+}
+
+} // extern "C"
+
 int32_t kve::checkAimedRange(KVEInstance *instance, const void *p, uint32_t words, bool forWrite)
 {
     if (p == nullptr || !kve::rangeInHeaps(instance, p, words))
@@ -457,27 +481,3 @@ int32_t kve::checkAimedRange(KVEInstance *instance, const void *p, uint32_t word
     }
     return KVE_OK;
 }
-
-uint32_t kve_fwDerefPointer(KVEInstance *instance, uint32_t address, int32_t *status)
-{
-    Member m;
-    *status = decode(instance, address & ~KVE_MEMBER_DEREF, m);
-    if (*status != KVE_OK)
-        return 0;
-    if (m.kind == Kind::Scalar) {
-        *status = KVE_E_MEMBER_INDEX;
-        return 0;
-    }
-    const void *p = storedPointer(m);
-    if (p == nullptr)
-        return 0;
-    // Only a pointer at an object of this instance has an id to report.
-    for (const KVEObject *o = instance->firstObject; o != nullptr; o = o->next) {
-        if (o == p)
-            return o->objectId;
-    }
-    *status = KVE_E_NOT_AN_OBJECT;
-    return 0;
-}
-
-} // extern "C"
