@@ -154,12 +154,13 @@ template <class A> void process(ClassModule *m)
     };
     uint32_t done = 0;
     while (done < frames) {
+        // The first block runs unmuted and takes a command a host gave before it, as an unmuted block would.
+        if (s->state == kStart)
+            s->state = kUnmuted;
         if (s->state == kUnmuted)
             begin(kMute, kFadingOut, A::kOne);
         else if (s->state == kMuted)
             begin(kUnmute, kFadingIn, T{});
-        if (s->state == kStart)
-            s->state = kUnmuted;
         const uint32_t rest = frames - done;
         int32_t length = 0;
         int32_t sign = 1;
