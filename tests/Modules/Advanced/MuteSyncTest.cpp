@@ -37,7 +37,8 @@ protected:
         in_ = engine_.wire(ch, block);
         out_ = engine_.wire(ch, block);
         gain_ = engine_.wire(1, block);
-        ClassModule *m = build(classId, 0x201, {in_, out_, gain_}, {0, 0, 0, bits(outMs), bits(inMs), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        ClassModule *m = build(classId, 0x201, {in_, out_, gain_},
+                               {0, 0, 0, bits(outMs), bits(inMs), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
         if (m != nullptr)
             set(m);
         return m;
@@ -231,7 +232,8 @@ TEST_F(MuteSync, Fract32GainsAndAudioAreBitExact)
                     // Fading frames are products with the gain; settled unmuted frames pass the input itself.
                     const bool passes = got.size() >= n && sign < 0;
                     got.push_back(g);
-                    ASSERT_EQ(data<int32_t>(out_)[2 * t], passes ? INT32_MIN : static_cast<int32_t>(times(INT32_MIN, g)));
+                    const auto faded = static_cast<int32_t>(times(INT32_MIN, g));
+                    ASSERT_EQ(data<int32_t>(out_)[2 * t], passes ? INT32_MIN : faded);
                     ASSERT_EQ(data<int32_t>(out_)[2 * t + 1], static_cast<int32_t>(times(0x2AAAAAAB, g)) +
                                                                    (passes ? 1 : 0));
                 }
@@ -248,7 +250,8 @@ TEST_F(MuteSync, LinearFadeRampsAndReportsDoneOnlyOnArrival)
     GenericWire *in = engine_.wire(2, 32);
     GenericWire *out = engine_.wire(2, 32);
     GenericWire *flag = engine_.wire(1, 1);
-    ClassModule *m = build(kMuteLinearFade, 0x201, {in, out, flag}, {0, bits(2.0f), bits(1.0f), 0, bits(1.0f), 0, 0, 0});
+    ClassModule *m =
+        build(kMuteLinearFade, 0x201, {in, out, flag}, {0, bits(2.0f), bits(1.0f), 0, bits(1.0f), 0, 0, 0});
     ASSERT_NE(m, nullptr);
     set(m);
     for (const int32_t mute : {1, 0}) {
