@@ -78,7 +78,8 @@ Ring ringOf(uint32_t slots, uint32_t ch, int32_t maxDelay, int32_t delay, int32_
 int32_t fract32GainSet(ClassModule *m, uint32_t mask)
 {
     auto *s = reinterpret_cast<AllpassDelayFract32Module *>(m);
-    if ((mask & (1u << 2)) == 0)
+    // Only a change of the gain (variable 2) splits it again; teardown (mask 0) leaves the split as it is.
+    if ((mask & (1u << (8 + 2))) == 0)
         return KVE_OK;
     int exponent = 0;
     const float mantissa = std::isfinite(s->gain) ? std::frexp(s->gain, &exponent) : 0.0f;

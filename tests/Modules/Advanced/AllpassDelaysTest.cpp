@@ -14,10 +14,12 @@
 #include "support/ModuleFixture.h"
 #include "support/ModuleVariables.h"
 #include "support/PythonOracle.h"
+#include "support/Signals.h"
 
 namespace {
 
 using kvetest::bitsOf;
+using kvetest::noise;
 using kvetest::variable;
 
 constexpr uint32_t kAllpassDelay = 0xBEEF0CB7u;
@@ -50,16 +52,6 @@ std::vector<double> oracle(double g, uint32_t ch, const std::vector<Tap> &taps, 
     for (float v : x)
         args.push_back(kvetest::oracleArg(v));
     return kvetest::runOracle("allpass_sections.py", args);
-}
-
-std::vector<float> noise(size_t n, uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> u(-0.5f, 0.5f);
-    std::vector<float> x(n);
-    for (float &v : x)
-        v = u(rng);
-    return x;
 }
 
 class AllpassDelays : public kvetest::ModuleFixture {
@@ -116,7 +108,7 @@ TEST_F(AllpassDelays, WholeSampleSectionsMatchTheirDifferenceEquation)
         ClassModule *m = build(c.classId, 0x201, {in, out, line},
                                {static_cast<uint32_t>(c.maxDelay), static_cast<uint32_t>(c.delay), bitsOf(c.g), 0});
         ASSERT_NE(m, nullptr);
-        const std::vector<float> x = noise(size_t{c.ch} * c.block * 12, c.ch + c.block);
+        const std::vector<float> x = noise(size_t{c.ch} * c.block * 12, c.ch + c.block, 0.5f);
         std::vector<float> y;
         std::vector<float> d;
         run(m, in, out, line, x, y, &d);
@@ -206,10 +198,11 @@ TEST_F(AllpassDelays, Fract32SectionsAreBitExact)
         GenericWire *in = engine_.wire(c.ch, 8);
         GenericWire *out = engine_.wire(c.ch, 8);
         ClassModule *m = build(c.classId, 0x101, {in, out},
-                               {static_cast<uint32_t>(c.maxDelay), static_cast<uint32_t>(c.delay), bitsOf(c.g), 0, 0,
-                                0});
+                               {static_cast<uint32_t>(c.maxDelay), static_cast<uint32_t>(c.delay), 0, 0, 0, 0});
         ASSERT_NE(m, nullptr);
-        set(m);
+        // A host's write of the gain alone splits it into mantissa and exponent.
+        variable<float>(m, 2) = c.g;
+        ASSERT_EQ(m->classRecord->set(m, 1u << 10), 0);
         EXPECT_EQ(variable<int32_t>(m, 3), c.mantissa);
         EXPECT_EQ(variable<int32_t>(m, 4), c.exponent);
         // Full scale both ways among the noise, so the sums and the shifted products saturate.
@@ -266,6 +259,8 @@ TEST_F(AllpassDelays, ModulatedSectionsMatchTheirDifferenceEquation)
         // Held to 0 .. maximum.
         {false, 1, 6, -4.0f, 1.0f, 0.5f, 0.5f, 0.0},   {true, 1, 6, -4.0f, 1.0f, 0.5f, 0.5f, 0.0},
         {false, 2, 6, 100.0f, 0.0f, 0.0f, 0.5f, 6.0},  {true, 2, 6, 3.0f, 50.0f, 1.0f, 0.5f, 6.0},
+        // A line of one frame: the cubic's newer taps lie beyond the line and are brought back into it.
+        {true, 2, 0, 0.5f, 0.0f, 0.0f, 0.5f, 0.0},     {false, 1, 0, 0.5f, 0.0f, 0.0f, 0.5f, 0.0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << (c.cubic ? "cubic" : "linear") << " delay " << c.delay);
@@ -276,7 +271,8 @@ TEST_F(AllpassDelays, ModulatedSectionsMatchTheirDifferenceEquation)
                                {static_cast<uint32_t>(c.maxDelay), bitsOf(c.base), bitsOf(c.depth), bitsOf(c.g), 0});
         ASSERT_NE(m, nullptr);
         std::fill_n(data<float>(mod), 8, c.modulation);
-        const std::vector<float> x = noise(size_t{c.ch} * 8 * 10, c.ch * 7 + static_cast<uint32_t>(c.maxDelay));
+        const uint32_t seed = c.ch * 7 + static_cast<uint32_t>(c.maxDelay);
+        const std::vector<float> x = noise(size_t{c.ch} * 8 * 10, seed, 0.5f);
         std::vector<float> y;
         run(m, in, out, nullptr, x, y);
         const std::vector<double> want = oracle(c.g, c.ch, modulatedTaps(c.cubic, c.delay, c.maxDelay), x);
