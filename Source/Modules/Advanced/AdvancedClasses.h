@@ -1,6 +1,7 @@
 // Class records of the advanced module pack.
 #pragma once
 
+#include "Modules/Advanced/AllpassDelays.h"
 #include "Modules/Advanced/ComplexModules.h"
 #include "Modules/Advanced/Composites.h"
 #include "Modules/Advanced/ControlledFilters.h"
@@ -9,6 +10,7 @@
 #include "Modules/Advanced/HpBiquads.h"
 #include "Modules/Advanced/Lookups.h"
 #include "Modules/Advanced/Measurements.h"
+#include "Modules/Advanced/MuteSync.h"
 #include "Modules/Advanced/Rebuffering.h"
 #include "Modules/Advanced/SampleStatistics.h"
 #include "Modules/Advanced/SbBeamformers.h"
