@@ -54,8 +54,8 @@ void fofControlProcess(ClassModule *m)
     const int32_t n = kve::scalers::frames(in, out);
     const auto inc = static_cast<int32_t>(ch);
     for (uint32_t c = 0; c < served; ++c)
-        kve_vecBiquad_DF1(kve::scalers::samples(in) + c, inc, kve::scalers::samples(out) + c, inc, s->coeffs, s->state + 4 * c,
-                          n);
+        kve_vecBiquad_DF1(kve::scalers::samples(in) + c, inc, kve::scalers::samples(out) + c, inc, s->coeffs,
+                          s->state + 4 * c, n);
 }
 
 int32_t fofControlSet(ClassModule *m, uint32_t)

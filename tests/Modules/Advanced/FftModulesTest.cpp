@@ -509,7 +509,8 @@ TEST(FftModules, Fract32FormsFollowTheIntegerModelBitForBit)
             ClassModule *fft = engine.build(kFftFract32, real, bins, scratch);
             ClassModule *ifft = engine.build(kIfftFract32, bins, back, scratch, {scale});
             ClassModule *cfft = engine.build(kCfftFract32, values, forward, scratch, {1, scale});
-            ClassModule *icfft = engine.build(kCfftFract32, values, inverse, scratch, {static_cast<uint32_t>(-1), scale});
+            ClassModule *icfft =
+                engine.build(kCfftFract32, values, inverse, scratch, {static_cast<uint32_t>(-1), scale});
             ASSERT_TRUE(fft && ifft && cfft && icfft);
             loadWords(real, q31Block(wordCount(real), 1 + n, amplitude));
             loadWords(values, q31Block(wordCount(values), 2 + n, amplitude));
