@@ -1,6 +1,7 @@
 // DownwardExpanderCore: a gain signal from a level signal that leaves levels at or above threshold + knee alone and
 // lowers those below threshold - knee by (ratio - 1) dB per dB, with a quadratic knee joining the two.
 #include "Modules/Advanced/DynamicsCores.h"
+#include "Modules/Standard/Math.h"
 
 using namespace kve::kit;
 using namespace kve::dyncores;
@@ -33,29 +34,11 @@ constexpr std::array<Variable, 10> kVariables = {
 constexpr float kLog2ToDb = 6.0206f;
 constexpr float kDbToLog2 = 0.1660964f;
 
-// 6.0206 log2 |x| from the cubic of log2f_approx_coeff over the mantissa; below the smallest normal float, the floor.
+// 6.0206 log2 |x| from the cubic approximation; below the smallest normal float, the floor.
 float levelDb(float x)
 {
     const float a = std::fabs(x);
-    if (a < 1.1754944e-38f)
-        return -758.5956f;
-    int e = 0;
-    const float m = std::frexp(a, &e);
-    float p = std::fma(log2f_approx_coeff[0], m, log2f_approx_coeff[1]);
-    p = std::fma(p, m, log2f_approx_coeff[2]);
-    p = std::fma(p, m, static_cast<float>(e) + log2f_approx_coeff[3]);
-    return p * kLog2ToDb;
-}
-
-// 2^t from the quintic of pow2f_approx_coeff over the fraction of t; the whole part goes into the exponent.
-float pow2(float t)
-{
-    const float whole = std::floor(t);
-    const float f = std::isinf(t) ? 0.0f : t - whole;
-    float p = std::fma(pow2f_approx_coeff[0], f, pow2f_approx_coeff[1]);
-    for (int k = 2; k < 6; ++k)
-        p = std::fma(p, f, pow2f_approx_coeff[k]);
-    return std::scalbn(p, kve_truncateToInt32(whole));
+    return a < 1.1754944e-38f ? -758.5956f : kve::math::log2Approx(a) * kLog2ToDb;
 }
 
 ClassModule *downwardExpanderCoreConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
@@ -71,9 +54,9 @@ float gainOf(const M *s, float level)
     if (level >= t + k)
         return 1.0f;
     if (level < t - k)
-        return pow2(-(s->ratio - 1.0f) * (t - level) * kDbToLog2);
+        return kve::math::pow2Approx(-(s->ratio - 1.0f) * (t - level) * kDbToLog2);
     const float x = (level - t) / k;
-    return pow2(((s->knee[0] * x + s->knee[1]) * x + s->knee[2]) * kDbToLog2);
+    return kve::math::pow2Approx(((s->knee[0] * x + s->knee[1]) * x + s->knee[2]) * kDbToLog2);
 }
 
 // After an empty block the last gain stays what it was.
