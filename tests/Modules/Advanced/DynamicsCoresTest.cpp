@@ -256,25 +256,32 @@ TEST_F(DynamicsCores, CompressorFract32OnAnEmptyBlockReleasesItsLevelState)
 
 // ---- AGC core ----
 
+// The AGC core's arguments: target -20 dB, ratio 2 (half the distance), at most +6 dB of gain and 10 dB of
+// attenuation, both smoothing times 1 ms, and the activation level given.
+std::vector<uint32_t> agcArgs(float activationDb)
+{
+    std::vector<uint32_t> args(30, 0);
+    args[0] = f(-20.0f);
+    args[1] = f(2.0f);
+    args[2] = f(6.0f);
+    args[3] = f(10.0f);
+    args[4] = f(activationDb);
+    args[5] = f(1.0f);
+    args[7] = f(1.0f);
+    return args;
+}
+
 TEST_F(DynamicsCores, AgcCoreFract32SettlesOnTheTargetWithinItsLimits)
 {
     struct Case {
         double levelDb; // of the mean square
         double gainDb;  // expected
     };
-    // Target -20 dB, ratio 2 (half the distance), at most +6 dB of gain and 10 dB of attenuation.
     const Case cases[] = {{-30.0, 5.0}, {-20.0, 0.0}, {-14.0, -3.0}, {-40.0, 6.0}, {-1.0, -9.5}, {0.0, -10.0}};
     for (const Case &c : cases) {
         GenericWire *in = engine_.wire(2, 32);
         GenericWire *out = engine_.wire(1, 32);
-        std::vector<uint32_t> args(30, 0);
-        args[0] = f(-20.0f);
-        args[1] = f(2.0f);
-        args[2] = f(6.0f);
-        args[3] = f(10.0f);
-        args[4] = f(-60.0f);
-        args[5] = f(1.0f);
-        args[7] = f(1.0f);
+        std::vector<uint32_t> args = agcArgs(-60.0f);
         ClassModule *m = buildWith(kAgcFract32, 0x101, {in, out}, args);
         ASSERT_NE(m, nullptr);
         // A square wave of amplitude a has mean square a^2.
@@ -302,14 +309,7 @@ TEST_F(DynamicsCores, AgcCoreFract32BelowActivationHoldsItsHoldGain)
     for (const Case &c : cases) {
         GenericWire *in = engine_.wire(1, 32);
         GenericWire *out = engine_.wire(1, 32);
-        std::vector<uint32_t> args(30, 0);
-        args[0] = f(-20.0f);
-        args[1] = f(2.0f);
-        args[2] = f(6.0f);
-        args[3] = f(10.0f);
-        args[4] = f(-50.0f);
-        args[5] = f(1.0f);
-        args[7] = f(1.0f);
+        std::vector<uint32_t> args = agcArgs(-50.0f);
         args[15] = f(c.holdLevel);
         args[16] = f(c.high);
         args[17] = f(c.low);
