@@ -128,20 +128,20 @@ ClassModule *attackReleaseConstruct(int32_t *status, uint32_t wireWord, GenericW
     return kit::construct(*Record, variables, 1, 1, status, wireWord, wires, argc, args);
 }
 
-// Compressor gain computers: the attack (or release) time splits into a per-sample part m = max(t/2, the host's
-// sample-part time) and a per-block part of what remains.
+// Compressor gain computers: the attack (or release) time splits into a per-sample share m = max(t/2, the host's
+// per-sample time) and a per-block share of what remains.
 struct CompressorTimes {
-    float blockTime;  // the block part, as the block smoother is given it
+    float blockTime;  // the block share, as the block smoother is given it
     float sampleTime; // m
 };
-// The block part is max(B/rate, t - m): a block duration in seconds against a time in ms, as layouts tuned for it
+// The block share is max(B/rate, t - m): a block duration in seconds against a time in ms, as layouts tuned for it
 // expect.
 inline CompressorTimes compressorTimes(const ClassModule *m, float time, float sampleTime)
 {
     const GenericWire *in = kit::wire(m, 0);
-    const float part = std::max(time * 0.5f, sampleTime);
+    const float share = std::max(time * 0.5f, sampleTime);
     const float blockSeconds = static_cast<float>(kit::blockSize(in)) / in->sampleRate;
-    return {std::max(blockSeconds, time - part), part};
+    return {std::max(blockSeconds, time - share), share};
 }
 
 } // namespace kve::dyncores

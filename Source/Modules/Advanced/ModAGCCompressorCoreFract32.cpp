@@ -128,6 +128,6 @@ int32_t agcCompressorCoreFract32Set(ClassModule *m, uint32_t mask)
 
 extern "C" constinit const ClassRecord<17> kve_modAGCCompressorCoreFract32Class = makeClass<17>(
     0xBEEF0CB2u,
-    {agcCompressorCoreFract32Constructor, agcCompressorCoreFract32Process, kve::dynamics::unityGain<Fract32, 0x7FFFFFFF>,
-     agcCompressorCoreFract32Set},
+    {agcCompressorCoreFract32Constructor, agcCompressorCoreFract32Process,
+     kve::dynamics::unityGain<Fract32, 0x7FFFFFFF>, agcCompressorCoreFract32Set},
     kVariables);

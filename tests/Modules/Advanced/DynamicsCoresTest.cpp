@@ -140,7 +140,8 @@ TEST_F(DynamicsCores, ExpanderFract32MatchesTheIntegerModelSampleBySample)
         GenericWire *in = engine_.wire(1, 64);
         GenericWire *out = engine_.wire(1, 64);
         ClassModule *m = build(kExpanderFract32, 0x101, {in, out},
-                               {f(-30.0f), f(c.ratio), f(c.knee), f(c.attackMs), f(c.releaseMs), 0, 0, 0, 0, 0, 0, 0, 0});
+                               {f(-30.0f), f(c.ratio), f(c.knee), f(c.attackMs), f(c.releaseMs), 0, 0, 0, 0, 0, 0,
+                                0, 0});
         // Levels from silence to full scale, and a few negative ones, which the detector takes as they come.
         std::vector<Fract32> x = kvetest::noiseFract32(64, 7);
         for (size_t i = 0; i < x.size(); ++i)
@@ -287,7 +288,8 @@ TEST_F(DynamicsCores, AgcCoreFract32SettlesOnTheTargetWithinItsLimits)
         // A square wave of amplitude a has mean square a^2.
         const double a = std::pow(10.0, c.levelDb / 20.0);
         for (uint32_t i = 0; i < 64; ++i)
-            data<Fract32>(in)[i] = static_cast<Fract32>(std::min(a * 2147483648.0, 2147483647.0)) * (i % 4 < 2 ? 1 : -1);
+            data<Fract32>(in)[i] =
+                static_cast<Fract32>(std::min(a * 2147483648.0, 2147483647.0)) * (i % 4 < 2 ? 1 : -1);
         for (int b = 0; b < 300; ++b)
             pump(m);
         const double gain = data<Fract32>(out)[31] * 0x1p-28;
@@ -305,7 +307,8 @@ TEST_F(DynamicsCores, AgcCoreFract32BelowActivationHoldsItsHoldGain)
         float holdLevel, high, low;
         double gain;
     };
-    const Case cases[] = {{0.0625f, 0.015625f, 0.5f, 0.5}, {0.0078125f, 0.5f, 0.125f, 0.5}, {0.25f, 0.0078125f, 0.0f, 1.0}};
+    const Case cases[] = {
+        {0.0625f, 0.015625f, 0.5f, 0.5}, {0.0078125f, 0.5f, 0.125f, 0.5}, {0.25f, 0.0078125f, 0.0f, 1.0}};
     for (const Case &c : cases) {
         GenericWire *in = engine_.wire(1, 32);
         GenericWire *out = engine_.wire(1, 32);
@@ -432,7 +435,8 @@ TEST_F(DynamicsCores, EnvelopeSetRecomputesOnlyTheCoefficientsItsMaskNames)
 {
     GenericWire *in = engine_.wire(1, 32);
     GenericWire *out = engine_.wire(1, 32);
-    ClassModule *m = build(kEnvelope, 0x101, {in, out}, {f(1.0f), f(2.0f), f(0.5f), f(4.0f), f(1.0f), 0, 0, 0, 0, 0, 0});
+    ClassModule *m =
+        build(kEnvelope, 0x101, {in, out}, {f(1.0f), f(2.0f), f(0.5f), f(4.0f), f(1.0f), 0, 0, 0, 0, 0, 0});
     const float attack = design_smoother(1, 1.0f, 48000.0f);
     const float decay = design_smoother(1, 2.0f, 48000.0f);
     const float release = design_smoother(1, 4.0f, 48000.0f);
