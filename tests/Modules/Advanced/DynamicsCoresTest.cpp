@@ -204,7 +204,9 @@ TEST_F(DynamicsCores, CompressorFract32MatchesTheIntegerModelBlockByBlock)
         int shift; // the level's size: full-scale noise shifted right
     };
     const Case cases[] = {{-20.0f, 0.0f, 4.0f, 0}, {-6.0f, -3.0f, 2.0f, 1}, {-40.0f, 6.0f, 10.0f, 4},
-                          {-60.0f, 0.0f, 1.5f, 12}, {0.0f, 12.0f, 100.0f, 0}};
+                          {-60.0f, 0.0f, 1.5f, 12}, {0.0f, 12.0f, 100.0f, 0},
+                          // Silence: a level state of 0, whose normalisation stops at the lowest octave.
+                          {-20.0f, -6.0f, 4.0f, 31}};
     constexpr uint32_t kBlock = 16;
     constexpr int kBlocks = 6;
     for (const Case &c : cases) {
@@ -218,7 +220,7 @@ TEST_F(DynamicsCores, CompressorFract32MatchesTheIntegerModelBlockByBlock)
         EXPECT_EQ(variable<Fract32>(m, 10), q31((1.0 - 1.0 / c.ratio) / 128.0));
         std::vector<Fract32> x = kvetest::noiseFract32(kBlock * kBlocks, 11);
         for (size_t i = 0; i < x.size(); ++i)
-            x[i] = i < x.size() / 2 ? x[i] >> c.shift : x[i] >> (c.shift + 6); // loud, then quiet: both pairs
+            x[i] = x[i] >> std::min(i < x.size() / 2 ? c.shift : c.shift + 6, 31); // loud, then quiet: both pairs
         std::vector<int64_t> words = compressorWords(m);
         words.push_back(kBlock);
         words.insert(words.end(), x.begin(), x.end());
