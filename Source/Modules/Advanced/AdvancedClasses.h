@@ -4,6 +4,7 @@
 #include "Modules/Advanced/AllpassDelays.h"
 #include "Modules/Advanced/ComplexModules.h"
 #include "Modules/Advanced/Composites.h"
+#include "Modules/Advanced/DynamicsCores.h"
 #include "Modules/Advanced/ControlledFilters.h"
 #include "Modules/Advanced/FftModules.h"
 #include "Modules/Advanced/FirFilters.h"

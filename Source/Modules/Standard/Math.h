@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdint>
 
+#include "Dsp/Fract32.h"
 #include "Modules/Standard/Shapes.h"
+#include "kve/kve_vec_math.h"
 
 extern "C" {
 extern const kve::kit::ClassRecord<0> kve_modAcosClass;
@@ -65,5 +67,29 @@ template <const float &Scale> float logTimes(float x) { return std::log(x) * Sca
 
 // e to the power of x times a constant: powers of other bases, and levels in dB back to linear.
 template <const float &Scale> float expOfTimes(float x) { return std::exp(x * Scale); }
+
+// log2 of a normal positive float without a logarithm call: a = m 2^e with m in [0.5, 1) (frexp), log2 a = e + the
+// cubic of m with c = log2f_approx_coeff, each step a fused multiply-add.
+inline float log2Approx(float a)
+{
+    int e = 0;
+    const float m = std::frexp(a, &e);
+    float p = std::fma(log2f_approx_coeff[0], m, log2f_approx_coeff[1]);
+    p = std::fma(p, m, log2f_approx_coeff[2]);
+    return std::fma(p, m, static_cast<float>(e) + log2f_approx_coeff[3]);
+}
+
+// 2^t without a power call: t splits into a whole part n = floor(t) and a fraction f in [0, 1), 2^f comes from a
+// quintic with c = pow2f_approx_coeff (each step a fused multiply-add), and n goes into the exponent. An infinite t
+// has no fraction: its whole part alone sends the result to infinity or 0.
+inline float pow2Approx(float t)
+{
+    const float whole = std::floor(t);
+    const float f = std::isinf(t) ? 0.0f : t - whole;
+    float p = std::fma(pow2f_approx_coeff[0], f, pow2f_approx_coeff[1]);
+    for (int k = 2; k < 6; ++k)
+        p = std::fma(p, f, pow2f_approx_coeff[k]);
+    return std::scalbn(p, kve_truncateToInt32(whole));
+}
 
 } // namespace kve::math

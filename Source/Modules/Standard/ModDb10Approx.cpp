@@ -1,6 +1,6 @@
-// Db10Approx: 10 log10 |x| of every sample of wire 0 into wire 1 without a logarithm call: |x| = m 2^e with m in
-// [0.5, 1) (frexp), log2 |x| = e + the cubic of log2 m with c = log2f_approx_coeff, times 10 log10(2). The steps are
-// fused multiply-adds as in the 20 log10 kernel, so this gives exactly half of Db20Approx above the floor.
+// Db10Approx: 10 log10 |x| of every sample of wire 0 into wire 1 without a logarithm call: the cubic log2 of the
+// mantissa plus the exponent, times 10 log10(2). The steps are fused multiply-adds as in the 20 log10 kernel, so this
+// gives exactly half of Db20Approx above the floor.
 #include "Modules/Standard/Math.h"
 #include "kve/kve_vec.h"
 
@@ -14,12 +14,7 @@ float db10Approx(float x)
     const float a = std::fabs(x);
     if (a < 0x1p-126f)
         return -379.29779052734375f;
-    int e = 0;
-    const float m = std::frexp(a, &e);
-    float p = std::fma(log2f_approx_coeff[0], m, log2f_approx_coeff[1]);
-    p = std::fma(p, m, log2f_approx_coeff[2]);
-    p = std::fma(p, m, static_cast<float>(e) + log2f_approx_coeff[3]);
-    return p * 3.0102999210357666f;
+    return log2Approx(a) * 3.0102999210357666f;
 }
 
 } // namespace

@@ -9,16 +9,9 @@ using namespace kve::math;
 
 namespace {
 
-// An infinite level has no fraction: its whole part alone sends the result to infinity (+inf dB) or 0 (-inf dB).
 float undb10Approx(float x)
 {
-    const float t = x * 0.3321928f;
-    const float whole = std::floor(t);
-    const float f = std::isinf(t) ? 0.0f : t - whole;
-    float p = std::fma(pow2f_approx_coeff[0], f, pow2f_approx_coeff[1]);
-    for (int k = 2; k < 6; ++k)
-        p = std::fma(p, f, pow2f_approx_coeff[k]);
-    return std::scalbn(p, kve_truncateToInt32(whole));
+    return pow2Approx(x * 0.3321928f);
 }
 
 } // namespace
