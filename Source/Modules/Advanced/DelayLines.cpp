@@ -61,11 +61,6 @@ namespace {
 
 constexpr int64_t kMax = INT32_MAX;
 
-// The Q31 product of two words, shifted right toward minus infinity.
-int64_t q31(int64_t a, int64_t b) { return (a * b) >> 31; }
-
-Fract32 saturate(int64_t v) { return static_cast<Fract32>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
-
 } // namespace
 
 FrameDelay fract32Delay(int32_t baseQ16, int32_t depthQ16, int32_t mod, uint32_t maxDelay, int32_t *fraction)
@@ -98,28 +93,6 @@ CubicTerms cubicTerms(int32_t f)
     return t;
 }
 
-Fract32 cubicFract32(const CubicTerms &t, int32_t l0, int32_t l1, int32_t l2, int32_t l3)
-{
-    int64_t s = q31(l0, t.f2 >> 1);
-    s += q31(l0, t.a);
-    s += q31(l0, t.b);
-    s += l1;
-    s += q31(l1, t.f3 >> 1);
-    s -= q31(l1, t.f2);
-    s += q31(l1, t.c);
-    s += q31(l2, t.d);
-    s += q31(l2, t.f2 >> 1);
-    s += std::min(q31(t.f, l2), kMax);
-    s += q31(l3, t.e);
-    s += q31(l3, t.g);
-    return saturate(s);
-}
-
-Fract32 linearFract32(int32_t l0, int32_t l1, int32_t f)
-{
-    return saturate(q31(l0, kMax - f) + std::min(q31(l1, f), kMax));
-}
-
 void cubicWeights(float f, float w[4])
 {
     const float f2 = f * f;
@@ -139,12 +112,6 @@ void Fract32Taps::frame(uint32_t control, uint32_t maxDelay, int64_t k[4])
         cubicOffsets(d, k);
         terms = cubicTerms(f);
     }
-}
-
-Fract32 Fract32Taps::sample(const Fract32 *line, const int64_t at[4]) const
-{
-    return cubic ? cubicFract32(terms, line[at[0]], line[at[1]], line[at[2]], line[at[3]])
-                 : linearFract32(line[at[0]], line[at[1]], f);
 }
 
 } // namespace kve::dly

@@ -101,16 +101,11 @@ int32_t toQ16(float v);
 // returns whole frames and the Q31 fraction (0 at the maximum).
 FrameDelay fract32Delay(int32_t baseQ16, int32_t depthQ16, int32_t mod, uint32_t maxDelay, int32_t *fraction);
 
-// The Fract32 cubic of four line samples l0 (newest tap) .. l3 with the frame's weight terms, summed in the order
-// the datapath takes them, saturated.
+// The Q31 terms of the Fract32 cubic's weights at the fraction f, taken once per frame.
 struct CubicTerms {
     int64_t f, f2, f3, a, b, c, d, e, g;
 };
 CubicTerms cubicTerms(int32_t f);
-Fract32 cubicFract32(const CubicTerms &t, int32_t l0, int32_t l1, int32_t l2, int32_t l3);
-
-// The Fract32 linear tap between l0 (newer) and l1 (older) at the Q31 fraction f, saturated.
-Fract32 linearFract32(int32_t l0, int32_t l1, int32_t f);
 
 // The Fract32 taps of one frame: where they lie and the frame's weight terms.
 struct Fract32Taps {
@@ -122,6 +117,42 @@ struct Fract32Taps {
     void frame(uint32_t control, uint32_t maxDelay, int64_t k[4]);
     Fract32 sample(const Fract32 *line, const int64_t at[4]) const;
 };
+
+// The Q31 product of two words, shifted right toward minus infinity.
+inline int64_t q31(int64_t a, int64_t b) { return (a * b) >> 31; }
+
+inline Fract32 saturate(int64_t v) { return static_cast<Fract32>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+// The Fract32 linear tap between l0 (newer) and l1 (older) at the Q31 fraction f, saturated.
+inline Fract32 linearFract32(int32_t l0, int32_t l1, int32_t f)
+{
+    return saturate(q31(l0, int64_t{INT32_MAX} - f) + std::min(q31(l1, f), int64_t{INT32_MAX}));
+}
+
+// The Fract32 cubic of four line samples l0 (newest tap) .. l3 with the frame's weight terms, summed in the order
+// the datapath takes them, saturated.
+inline Fract32 cubicFract32(const CubicTerms &t, int32_t l0, int32_t l1, int32_t l2, int32_t l3)
+{
+    int64_t s = q31(l0, t.f2 >> 1);
+    s += q31(l0, t.a);
+    s += q31(l0, t.b);
+    s += l1;
+    s += q31(l1, t.f3 >> 1);
+    s -= q31(l1, t.f2);
+    s += q31(l1, t.c);
+    s += q31(l2, t.d);
+    s += q31(l2, t.f2 >> 1);
+    s += std::min(q31(t.f, l2), int64_t{INT32_MAX});
+    s += q31(l3, t.e);
+    s += q31(l3, t.g);
+    return saturate(s);
+}
+
+inline Fract32 Fract32Taps::sample(const Fract32 *line, const int64_t at[4]) const
+{
+    return cubic ? cubicFract32(terms, line[at[0]], line[at[1]], line[at[2]], line[at[3]])
+                 : linearFract32(line[at[0]], line[at[1]], f);
+}
 
 // The float cubic weights at fraction f, the constants as the datapath has them.
 void cubicWeights(float f, float w[4]);
