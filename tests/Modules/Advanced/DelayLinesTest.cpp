@@ -372,7 +372,8 @@ TEST_F(DelayLines, ModulatedDelaysPassTheirAudioInBypass)
 // ---- The shared line ----
 
 // A writer and a reader after it in one layout: linear at 3.0 gives the writer's input 3 samples late, cubic 4;
-// mode 2 leaves the reader's output as it was. A delay past what the line keeps is held to it.
+// mode 2 leaves the reader's output as it was, and a bypassed reader passes the newest block. A delay past what the
+// line keeps is held to it.
 TEST_F(DelayLines, ReaderAfterItsWriterReadsTheLineAFractionalDelayBack)
 {
     constexpr uint32_t kBlock = 8, kLine = 40, kCh = 2;
@@ -411,6 +412,13 @@ TEST_F(DelayLines, ReaderAfterItsWriterReadsTheLineAFractionalDelayBack)
     pump(reader);
     EXPECT_EQ(words<float>(out), std::vector<float>(kBlock, 7.0f));
     EXPECT_EQ(variable<uint32_t>(reader, 3), writer->objectId);
+    // Bypassed, the reader passes the block the writer just put in the line, whatever its delay and mode.
+    for (uint32_t b = 0; b < 7; ++b) {
+        fill(in, noise(kBlock, 30 + b));
+        pump(writer);
+        reader->classRecord->bypass(reader);
+        ASSERT_EQ(words<float>(out), words<float>(in)) << "block " << b;
+    }
 }
 
 // A reader given the id of no module, or of a module that is no 32-bit writer, outputs silence in every channel
