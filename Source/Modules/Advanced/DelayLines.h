@@ -4,6 +4,8 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "Modules/ModuleKit.h"
@@ -198,29 +200,68 @@ void processModulated(ClassModule *m, uint32_t maxDelay, int32_t *writeIndex, Sa
     *writeIndex = static_cast<int32_t>(w);
 }
 
-// The Fract32 modulated delays: max, base and depth in Q16, write index and line; cubic or linear taps.
+// What the Fract32 modulated delays keep after their maximum (and DelayInterpFract32's mode): the float base delay
+// and depth with their Q16 forms, an unused word, the write index and the line's heap list.
+struct Fract32ModulatedTail {
+    float baseDelay;
+    int32_t baseQ16;
+    float depth;
+    int32_t depthQ16;
+    int32_t unused;
+    int32_t writeIndex;
+    int32_t heap;
+};
+
+// The variable list of a Fract32 modulated delay: its `head` variables, the tail's seven words, then the line.
+template <class Module, size_t Head>
+constexpr std::array<kit::Variable, Head + 8> fract32ModulatedVariables(const std::array<kit::Variable, Head> &head)
+{
+    using kit::Type;
+    std::array<kit::Variable, Head + 8> v{};
+    for (size_t k = 0; k < Head; ++k)
+        v[k] = head[k];
+    const Type types[7] = {Type::Float, Type::Int, Type::Float, Type::Int, Type::Int, Type::Int, Type::Int};
+    for (uint32_t k = 0; k < 7; ++k)
+        v[Head + k] = kit::Variable{static_cast<uint32_t>(offsetof(Module, tail)) + 4 * k, types[k]};
+    v[Head + 7] = KVE_ARRAY(Module, line, Fract32Array, fixedLength(0));
+    return v;
+}
+
+// The Fract32 modulated delays: the tail's base and depth in Q16, write index and line; cubic or linear taps.
 template <class Module> void processFract32(ClassModule *m, bool cubic)
 {
     auto *s = reinterpret_cast<Module *>(m);
-    Fract32Taps taps{s->baseQ16, s->depthQ16, cubic};
-    processModulated(m, heldDelay(s->maxDelay, UINT32_MAX), &s->writeIndex, s->line, taps);
+    Fract32Taps taps{s->tail.baseQ16, s->tail.depthQ16, cubic};
+    processModulated(m, heldDelay(s->maxDelay, UINT32_MAX), &s->tail.writeIndex, s->line, taps);
 }
 
 // Their Set turns the float base delay and depth into Q16, whatever the mask.
 template <class Module> int32_t setFract32(ClassModule *m, uint32_t)
 {
     auto *s = reinterpret_cast<Module *>(m);
-    s->baseQ16 = toQ16(s->baseDelay);
-    s->depthQ16 = toQ16(s->depth);
+    s->tail.baseQ16 = toQ16(s->tail.baseDelay);
+    s->tail.depthQ16 = toQ16(s->tail.depth);
     return KVE_OK;
 }
 
-// A modulated delay's line: (max + 1) frames of the audio wire's channels, from the heap list the layout names.
+// The line of a modulated delay whose heap list is `heap`: (max + 1) frames of the audio wire's channels.
+inline ArraySize modulatedLineOf(ClassModule *m, int32_t maxDelay, int32_t heap)
+{
+    return {uint64_t{shapes::channels(kit::wire(m, 1))} * (uint64_t{heldDelay(maxDelay, UINT32_MAX - 1)} + 1),
+            static_cast<uint32_t>(heap)};
+}
+
+template <class Module> ArraySize fract32Line(ClassModule *m, uint32_t)
+{
+    auto *s = reinterpret_cast<Module *>(m);
+    return modulatedLineOf(m, s->maxDelay, s->tail.heap);
+}
+
+// A modulated delay's line, from the heap list the layout names.
 template <class Module> ArraySize modulatedLine(ClassModule *m, uint32_t)
 {
     auto *s = reinterpret_cast<Module *>(m);
-    return {uint64_t{shapes::channels(kit::wire(m, 1))} * (uint64_t{heldDelay(s->maxDelay, UINT32_MAX - 1)} + 1),
-            static_cast<uint32_t>(s->heap)};
+    return modulatedLineOf(m, s->maxDelay, s->heap);
 }
 
 } // namespace kve::dly

@@ -12,24 +12,14 @@ struct DelayInterpFract32Module {
     ClassModule header;
     int32_t maxDelay;
     int32_t mode;
-    float baseDelay;
-    int32_t baseQ16;
-    float depth;
-    int32_t depthQ16;
-    int32_t unused;
-    int32_t writeIndex;
-    int32_t heap;
+    Fract32ModulatedTail tail;
     Fract32 *line;
 };
 
-constexpr std::array<Variable, 10> kVariables = {
-    KVE_VARIABLE(DelayInterpFract32Module, maxDelay, Int),   KVE_VARIABLE(DelayInterpFract32Module, mode, Int),
-    KVE_VARIABLE(DelayInterpFract32Module, baseDelay, Float), KVE_VARIABLE(DelayInterpFract32Module, baseQ16, Int),
-    KVE_VARIABLE(DelayInterpFract32Module, depth, Float),     KVE_VARIABLE(DelayInterpFract32Module, depthQ16, Int),
-    KVE_VARIABLE(DelayInterpFract32Module, unused, Int),      KVE_VARIABLE(DelayInterpFract32Module, writeIndex, Int),
-    KVE_VARIABLE(DelayInterpFract32Module, heap, Int),
-    KVE_ARRAY(DelayInterpFract32Module, line, Fract32Array, fixedLength(0)),
-};
+constexpr std::array<Variable, 10> kVariables = fract32ModulatedVariables<DelayInterpFract32Module, 2>({
+    KVE_VARIABLE(DelayInterpFract32Module, maxDelay, Int),
+    KVE_VARIABLE(DelayInterpFract32Module, mode, Int),
+});
 
 void process(ClassModule *m)
 {
@@ -40,6 +30,6 @@ void process(ClassModule *m)
 
 extern "C" constinit const ClassRecord<10> kve_modDelayInterpFract32Class = makeClass<10>(
     0xBEEF0CE1u,
-    {withArrays<&kve_modDelayInterpFract32Class, 2, 1, 1, modulatedLine<DelayInterpFract32Module>>, process,
+    {withArrays<&kve_modDelayInterpFract32Class, 2, 1, 1, fract32Line<DelayInterpFract32Module>>, process,
      bypassModulated, setFract32<DelayInterpFract32Module>},
     kVariables);
