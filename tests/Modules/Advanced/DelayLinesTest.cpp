@@ -389,11 +389,14 @@ TEST_F(DelayLines, ReaderAfterItsWriterReadsTheLineAFractionalDelayBack)
         GenericWire *out = engine_.wire(kCh, kBlock);
         ClassModule *writer = build(kWriter, 0x101, {in, idWire}, {0, kLine, 0, 2});
         ClassModule *reader = build(kReader, 0x101, {idWire, out}, {0, kvetest::bitsOf(c.delay), c.mode, 0});
+        ClassLayout *layout = engine_.layout(2, 1);
+        ASSERT_NE(layout, nullptr);
+        ASSERT_EQ(engine_.place(layout, 0, {writer, reader}), KVE_OK);
         const std::vector<float> x = noise(kCh * kBlock * 8, 17);
         for (size_t b = 0; b < 8; ++b) {
             fill(in, x, b * kBlock * kCh);
-            pump(writer);
-            pump(reader);
+            uint32_t time = 0, period = 0;
+            ClassLayout_Process(engine_.get(), layout, &time, &period);
             for (size_t i = 0; i < kBlock; ++i)
                 for (size_t ch = 0; ch < kCh; ++ch)
                     ASSERT_EQ(data<float>(out)[i * kCh + ch],
