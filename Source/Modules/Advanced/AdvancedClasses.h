@@ -6,6 +6,7 @@
 #include "Modules/Advanced/Composites.h"
 #include "Modules/Advanced/DynamicsCores.h"
 #include "Modules/Advanced/ControlledFilters.h"
+#include "Modules/Advanced/DelayLines.h"
 #include "Modules/Advanced/FftModules.h"
 #include "Modules/Advanced/FirFilters.h"
 #include "Modules/Advanced/HpBiquads.h"

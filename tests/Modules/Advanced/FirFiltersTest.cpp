@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Modules/Advanced/DelayLines.h"
 #include "Modules/Advanced/FirFilters.h"
 #include "support/ModuleFixture.h"
 #include "support/ModuleVariables.h"
@@ -39,61 +40,6 @@ constexpr uint32_t kDownsampler = 0xBEEF0CEDu;
 constexpr uint32_t kUpsampler = 0xBEEF0D47u;
 constexpr uint32_t kDither = 0xBEEF0CECu;
 
-// ---- Stand-ins for the delay-state writers ----
-//
-// The readers follow the line of a 32-bit or a 16-bit delay-state writer, classes of their own. These stand-ins
-// carry the writers' class ids and variables (0 unused, 1 line length L, 2 write index, 3 heap, 4 the line: L + 1
-// words) and write each block into the line as the writers do, with their own id on the output.
-struct WriterStandIn {
-    ClassModule header;
-    int32_t unused;
-    int32_t lineLength;
-    int32_t writeIndex;
-    int32_t heap;
-    int32_t *line;
-};
-
-constexpr std::array<kve::kit::Variable, 5> kWriterVariables = {
-    KVE_VARIABLE(WriterStandIn, unused, Int),
-    KVE_VARIABLE(WriterStandIn, lineLength, Int),
-    KVE_VARIABLE(WriterStandIn, writeIndex, Int),
-    KVE_VARIABLE(WriterStandIn, heap, Int),
-    KVE_ARRAY(WriterStandIn, line, IntArray, perArgument(1, 1, 1)),
-};
-
-template <const auto *Record>
-ClassModule *writerConstructor(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,
-                               const uint32_t *args)
-{
-    return kve::kit::construct(*Record, kWriterVariables, 1, 1, status, wireWord, wires, argc, args);
-}
-
-void writerOwnId(ClassModule *m) { static_cast<uint32_t *>(m->wires[1]->buffer)[0] = m->objectId; }
-
-void writer32Process(ClassModule *m)
-{
-    auto *s = reinterpret_cast<WriterStandIn *>(m);
-    kve_vecCircWrite(s->line, s->lineLength, &s->writeIndex, 1, m->wires[0]->buffer, 1,
-                     static_cast<int32_t>(kve::kit::wireWords(m->wires[0])));
-    writerOwnId(m);
-}
-
-void writer16Process(ClassModule *m)
-{
-    auto *s = reinterpret_cast<WriterStandIn *>(m);
-    kve_vecCircWrite16(reinterpret_cast<int16_t *>(s->line), s->lineLength, &s->writeIndex, 1,
-                       static_cast<const Fract32 *>(m->wires[0]->buffer), 1,
-                       static_cast<int32_t>(kve::kit::wireWords(m->wires[0])));
-    writerOwnId(m);
-}
-
-extern const kve::kit::ClassRecord<5> kWriter32;
-extern const kve::kit::ClassRecord<5> kWriter16;
-constinit const kve::kit::ClassRecord<5> kWriter32 = kve::kit::makeClass<5>(
-    kve::fir::kDelayStateWriterId, {writerConstructor<&kWriter32>, writer32Process}, kWriterVariables);
-constinit const kve::kit::ClassRecord<5> kWriter16 = kve::kit::makeClass<5>(
-    kve::fir::kDelayStateWriter16Id, {writerConstructor<&kWriter16>, writer16Process}, kWriterVariables);
-
 const ModClassDescriptor *const kTable[] = {
     &kve_modFIRDecimatorClass.record,     &kve_modFIRDecimatorFract32Class.record,
     &kve_modFIRInterpolatorClass.record,  &kve_modFIRInterpolatorFract32Class.record,
@@ -102,8 +48,8 @@ const ModClassDescriptor *const kTable[] = {
     &kve_modLMSClass.record,              &kve_modLMSNormFract32Class.record,
     &kve_modConvolveClass.record,         &kve_modCorrelateClass.record,
     &kve_modDownsamplerClass.record,      &kve_modUpsamplerClass.record,
-    &kve_modDitherFract32Class.record,    &kWriter32.record,
-    &kWriter16.record,
+    &kve_modDitherFract32Class.record,    &kve_modDelayStateWriterClass.record,
+    &kve_modDelayStateWriter16Class.record,
 };
 
 using kvetest::noise;
@@ -525,7 +471,7 @@ TEST_F(FirFilters, FloatReaderFollowsA32BitWritersLine)
     GenericWire *in = engine_.wire(1, kBlock);
     GenericWire *idWire = engine_.wire(1, 1);
     GenericWire *out = engine_.wire(1, kBlock);
-    ClassModule *writer = build(kWriter32.record.classId, 0x101, {in, idWire}, {0, kLine, 0, 3});
+    ClassModule *writer = build(kve::fir::kDelayStateWriterId, 0x101, {in, idWire}, {0, kLine, 0, 3});
     ClassModule *reader = build(kReader, 0x101, {idWire, out}, {3, 0});
     const std::vector<int32_t> delays = {0, 5, 99};
     const std::vector<float> coeffs = {0.5f, -1.25f, 0.75f};
@@ -587,7 +533,7 @@ TEST_F(FirFilters, ReadersOutputSilenceForAnyIdTheyDoNotFollow)
     GenericWire *scratch = engine_.wire(1, 8);
     ClassModule *sparse = build(kSparse, 0x10101, {in, out, scratch}, {0, 8, 0x231, 0});
     ClassModule *down = build(kDownsampler, 0x101, {in, out}, {1});
-    ClassModule *writer16 = build(kWriter16.record.classId, 0x101, {in, engine_.wire(1, 1)}, {0, 32, 0, 3});
+    ClassModule *writer16 = build(kve::fir::kDelayStateWriter16Id, 0x101, {in, engine_.wire(1, 1)}, {0, 32, 0, 3});
     fill(in, noise(8, 18));
     pump(sparse);
     const struct {
@@ -663,8 +609,8 @@ TEST_F(FirFilters, FixedPointReadersFollowTheirWritersLines)
         GenericWire *in = engine_.wire(1, kBlock);
         GenericWire *idWire = engine_.wire(1, 1);
         GenericWire *out = engine_.wire(1, kBlock);
-        ClassModule *writer =
-            build(half ? kWriter16.record.classId : kWriter32.record.classId, 0x101, {in, idWire}, {0, kLine, 0, 3});
+        const uint32_t writerId = half ? kve::fir::kDelayStateWriter16Id : kve::fir::kDelayStateWriterId;
+        ClassModule *writer = build(writerId, 0x101, {in, idWire}, {0, kLine, 0, 3});
         ClassModule *reader = build(half ? kReaderFract16 : kReaderFract32, 0x101, {idWire, out}, {4, 0, 0});
         std::copy(delays.begin(), delays.end(), privateArray<int32_t>(reader, 3));
         std::copy(coeffs.begin(), coeffs.end(), privateArray<float>(reader, 5));
