@@ -26,7 +26,7 @@ uint32_t stepOf(float rate)
 void oneShot16Process(ClassModule *m)
 {
     auto *s = reinterpret_cast<Module *>(m);
-    const GenericWire *out = wire(m, 2);
+    const GenericWire *out = outputOf(m);
     auto *y = static_cast<Fract32 *>(out->buffer);
     const uint32_t b = wireWords(out);
     const TableProvider *t = startBlock(s, y, b);

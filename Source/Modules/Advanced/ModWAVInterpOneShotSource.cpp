@@ -21,7 +21,7 @@ ClassModule *oneShotConstructor(int32_t *status, uint32_t wireWord, GenericWire 
 void oneShotProcess(ClassModule *m)
 {
     auto *s = reinterpret_cast<Module *>(m);
-    const GenericWire *out = wire(m, 2);
+    const GenericWire *out = outputOf(m);
     auto *y = static_cast<float *>(out->buffer);
     const uint32_t b = wireWords(out);
     const TableProvider *t = startBlock(s, y, b);

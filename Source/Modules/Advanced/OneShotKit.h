@@ -21,11 +21,14 @@ template <class Position> constexpr std::array<kit::Variable, 8> oneShotVariable
             kit::Variable{offsetof(M, table), kit::Type::Pointer}};
 }
 
+// The output: the first wire after the inputs, however many inputs the layout gave.
+inline GenericWire *outputOf(ClassModule *m) { return kit::wire(m, KVE_PACKED_INPUTS(m->packed)); }
+
 // Bit 8 + k of the mask says variable k changed: the smoothing time (0) and the table id (6).
 template <class Position> int32_t oneShotSet(ClassModule *m, uint32_t mask)
 {
     auto *s = reinterpret_cast<OneShotModule<Position> *>(m);
-    const GenericWire *out = kit::wire(m, 2);
+    const GenericWire *out = outputOf(m);
     if ((mask & (1u << 8)) != 0)
         s->smoothingCoeff =
             design_smoother(static_cast<int32_t>(kit::blockSize(out)), s->smoothingTime, out->sampleRate);
