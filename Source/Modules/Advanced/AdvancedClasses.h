@@ -8,6 +8,7 @@
 #include "Modules/Advanced/ControlledFilters.h"
 #include "Modules/Advanced/DelayLines.h"
 #include "Modules/Advanced/FftModules.h"
+#include "Modules/Advanced/FileSinks.h"
 #include "Modules/Advanced/FirFilters.h"
 #include "Modules/Advanced/HpBiquads.h"
 #include "Modules/Advanced/Lookups.h"
