@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Modules/Advanced/AdvancedKit.h"
 #include "Modules/Advanced/RateModules.h"
 #include "Modules/Standard/Shapes.h"
 
@@ -57,13 +58,6 @@ void estimate(ClassModule *m, uint32_t elapsed)
     s->lastEstimate = e;
 }
 
-int32_t truncated(float rate)
-{
-    if (std::isnan(rate))
-        return 0;
-    return static_cast<int32_t>(std::clamp(rate, -2147483648.0f, 2147483520.0f));
-}
-
 void sampleRateProcess(ClassModule *m)
 {
     auto *s = reinterpret_cast<SampleRateModule *>(m);
@@ -87,7 +81,7 @@ void sampleRateProcess(ClassModule *m)
     }
     s->countdown -= 1;
     if (s->outputEnable != 0)
-        static_cast<int32_t *>(wire(m, 1)->buffer)[0] = truncated(s->measuredRate);
+        static_cast<int32_t *>(wire(m, 1)->buffer)[0] = kve_advTruncateToInt32(s->measuredRate);
 }
 
 ClassModule *sampleRateConstruct(int32_t *status, uint32_t wireWord, GenericWire **wires, uint32_t argc,

@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "Modules/Advanced/StateControl.h"
 #include "support/ModuleFixture.h"
 #include "support/ModuleVariables.h"
+#include "support/PythonOracle.h"
 #include "support/TestEngine.h"
 #include "kve/kve_vec_smooth.h"
 
@@ -20,12 +24,20 @@ constexpr uint32_t kTimeOut = 0xBEEF0D42u;
 constexpr uint32_t kTimeOutFract32 = 0xBEEF0D41u;
 constexpr uint32_t kStatusSet = 0xBEEF0D3Au;
 constexpr uint32_t kMultiplexor = 0xBEEF0D25u;
+constexpr uint32_t kPresets = 0xBEEF0D5Du;
+constexpr uint32_t kPresetsV2 = 0xBEEF0D66u;
+constexpr uint32_t kOverwrite = 0xBEEF0D5Cu;
+constexpr uint32_t kPulse = 0xBEEF0D61u;
 
 const ModClassDescriptor *const kTable[] = {
     &kve_modTimeOutClass.record,
     &kve_modTimeOutFract32Class.record,
     &kve_modStatusSetClass.record,
     &kve_modSampleMultiplexorControlClass.record,
+    &kve_modPresetArrayHandlerClass.record,
+    &kve_modPresetArrayHandlerV2Class.record,
+    &kve_modOverwriteControlClass.record,
+    &kve_modTriggeredPulseClass.record,
 };
 
 // Variable indices of both time-out forms.
@@ -290,6 +302,166 @@ TEST_F(StateControl, MultiplexorPicksADataWirePerFrame)
             EXPECT_EQ(data<float>(out)[f * 2 + ch], 100.0f * static_cast<float>(wireUsed[f]) + f * 2 + ch) << f;
     m->classRecord->bypass(m);
     EXPECT_EQ(words<float>(out), words<float>(sources[0]));
+}
+
+TEST_F(StateControl, TriggeredPulseLastsItsLengthAndARisingEdgeLengthensIt)
+{
+    const struct {
+        const char *what;
+        std::vector<int32_t> triggers; // per 32-sample block
+        int32_t ones;                  // samples of the pulse
+    } cases[] = {
+        {"10 ms at 48000 Hz", {1, 1, 1, 0, 0}, 480},
+        {"a second edge during the pulse", {1, 0, 0, 1, 0}, 960},
+        {"a held trigger is one edge", {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, 480},
+        {"no edge, no pulse", {0, 2, 0}, 0},
+    };
+    for (const auto &c : cases) {
+        GenericWire *in = engine_.wire(1, 1);
+        GenericWire *out = engine_.wire(1, 32);
+        ClassModule *m = build(kPulse, 0x101, {in, out}, {bits(10.0f), 0, 0, 0, 0, 0});
+        set(m);
+        EXPECT_EQ(variable<int32_t>(m, 1), 480);
+        int32_t ones = 0;
+        int32_t zerosAfterOnes = 0;
+        for (int block = 0; block < 40; ++block) {
+            data<int32_t>(in)[0] = block < static_cast<int>(c.triggers.size()) ? c.triggers[block] : 0;
+            pump(m);
+            for (int32_t v : words<int32_t>(out)) {
+                ASSERT_TRUE(v == 0 || v == 1);
+                ones += v;
+                zerosAfterOnes += (v == 1 && zerosAfterOnes > 0) ? 1000 : (v == 0 && ones > 0 ? 1 : 0);
+            }
+        }
+        EXPECT_EQ(ones, c.ones) << c.what;
+        EXPECT_LT(zerosAfterOnes, 1000) << c.what << ": one unbroken pulse";
+        EXPECT_EQ(variable<int32_t>(m, 5), 0) << c.what << ": inactive once over";
+    }
+}
+
+TEST_F(StateControl, OverwriteControlReplacesFlaggedChannels)
+{
+    GenericWire *in = engine_.wire(4, 1);
+    GenericWire *out = engine_.wire(4, 1);
+    for (int32_t convert : {0, 1}) {
+        ClassModule *m = build(kOverwrite, 0x101, {in, out}, {static_cast<uint32_t>(convert)});
+        const int32_t flags[] = {1, 0, 1, 2};
+        const float values[] = {-2.75f, 9.0f, 1e20f, 4.0f};
+        std::copy_n(flags, 4, kvetest::privateArray<int32_t>(m, 1));
+        std::copy_n(values, 4, kvetest::privateArray<float>(m, 2));
+        const float x[] = {0.5f, 1.5f, 2.5f, 3.5f};
+        std::copy_n(x, 4, data<float>(in));
+        pump(m);
+        const uint32_t *y = data<uint32_t>(out);
+        EXPECT_EQ(y[1], bits(1.5f));
+        EXPECT_EQ(y[3], bits(3.5f)) << "only a flag of 1 overwrites";
+        if (convert == 1) {
+            EXPECT_EQ(static_cast<int32_t>(y[0]), -2);
+            EXPECT_EQ(static_cast<int32_t>(y[2]), INT32_MAX) << "a value past the integers saturates";
+        } else {
+            EXPECT_EQ(y[0], bits(-2.75f));
+            EXPECT_EQ(y[2], bits(1e20f));
+        }
+    }
+}
+
+class PresetFixture : public StateControl {
+protected:
+    // A time-out whose buffer of `length` floats is the target array.
+    ClassModule *target(uint32_t length)
+    {
+        ClassModule *t = timeOut({engine_.wire(1, 4), engine_.wire(1, 4)}, 0x101, 2, length);
+        std::fill_n(kvetest::privateArray<float>(t, 12), length, -9.0f);
+        return t;
+    }
+    static void aim(ClassModule *handler, uint32_t firstTarget, ClassModule *t)
+    {
+        float *array = kvetest::privateArray<float>(t, 12);
+        std::memcpy(reinterpret_cast<char *>(handler) + kve_ClassVariableOffsets(handler->classRecord)[firstTarget],
+                    &t, sizeof t);
+        std::memcpy(reinterpret_cast<char *>(handler) +
+                        kve_ClassVariableOffsets(handler->classRecord)[firstTarget + 1],
+                    &array, sizeof array);
+    }
+};
+
+TEST_F(PresetFixture, PresetsCombineIntoTheTargetAsNumpyDoes)
+{
+    const struct {
+        uint32_t classId;
+        uint32_t firstTarget;
+        int32_t presets, rows, cols, mode;
+    } cases[] = {
+        {kPresets, 6, 3, 2, 3, 0},   {kPresets, 6, 3, 2, 3, 1},  {kPresetsV2, 16, 4, 3, 2, 0},
+        {kPresetsV2, 16, 4, 3, 2, 7}, {kPresets, 6, 0, 2, 3, 0},  {kPresetsV2, 16, 0, 2, 3, 1},
+        {kPresetsV2, 16, 12, 6, 1, 1},
+    };
+    std::mt19937 rng(19);
+    std::uniform_real_distribution<float> value(-2.0f, 2.0f);
+    for (const auto &c : cases) {
+        const auto n = static_cast<uint32_t>(c.presets * c.rows * c.cols);
+        ClassModule *m = build(c.classId, 0, {},
+                               {static_cast<uint32_t>(c.presets), static_cast<uint32_t>(c.rows),
+                                static_cast<uint32_t>(c.cols), static_cast<uint32_t>(c.mode), 0});
+        ASSERT_NE(m, nullptr);
+        ClassModule *t = target(8);
+        aim(m, c.firstTarget, t);
+        std::vector<std::string> args = {std::to_string(c.presets), std::to_string(c.rows), std::to_string(c.cols),
+                                         std::to_string(c.mode)};
+        float *stored = kvetest::privateArray<float>(m, 5);
+        for (uint32_t i = 0; i < n; ++i) {
+            stored[i] = value(rng);
+            args.push_back(kvetest::oracleArg(stored[i]));
+        }
+        // Triggered: the tick's Set combines.
+        variable<int32_t>(m, 4) = 1;
+        pump(m);
+        EXPECT_EQ(variable<int32_t>(m, 4), 0);
+        for (int i = 0; i < 4 && (m->packed & KVE_PACKED_DEFERRED_SET) != 0; ++i)
+            ASSERT_EQ(kve_fwTick(engine_.get()), KVE_OK);
+        const float *array = kvetest::privateArray<float>(t, 12);
+        std::vector<double> expected = n == 0 ? std::vector<double>(static_cast<size_t>(c.rows * c.cols),
+                                                                    c.mode == 0 ? 1.0 : 0.0)
+                                              : kvetest::runOracle("preset_combination.py", args);
+        ASSERT_EQ(expected.size(), static_cast<size_t>(c.rows * c.cols));
+        for (size_t i = 0; i < expected.size(); ++i)
+            EXPECT_NEAR(array[i], expected[i], 1e-5 * (1.0 + std::fabs(expected[i]))) << c.classId << " " << i;
+        for (size_t i = expected.size(); i < 8; ++i)
+            EXPECT_EQ(array[i], -9.0f) << "past the combined values";
+        EXPECT_EQ(variable<float>(t, kTargetGain), 1.0f) << "the target was Set";
+        if (c.classId == kPresetsV2)
+            for (int32_t p = 0; p < 10; ++p)
+                EXPECT_EQ(kvetest::privateArray<float>(m, 6 + static_cast<uint32_t>(p)),
+                          p < c.presets ? stored + p * c.rows * c.cols : nullptr);
+    }
+}
+
+TEST_F(PresetFixture, PresetsNeverWritePastTheTargetOrActWithoutOne)
+{
+    for (uint32_t classId : {kPresets, kPresetsV2}) {
+        const uint32_t firstTarget = classId == kPresets ? 6 : 16;
+        ClassModule *m = build(classId, 0, {}, {2, 3, 2, 1, 0});
+        EXPECT_EQ(m->classRecord->set(m, KVE_MASK_ALL), -96) << "no targets";
+        variable<int32_t>(m, 4) = 1;
+        EXPECT_EQ(m->classRecord->set(m, KVE_MASK_ALL), 0) << "no targets, triggered";
+        pump(m);
+        EXPECT_EQ(variable<int32_t>(m, 4), 1) << "no targets, no request";
+        ClassModule *t = target(5); // one value short of 3 x 2
+        aim(m, firstTarget, t);
+        EXPECT_EQ(m->classRecord->set(m, KVE_MASK_ALL), KVE_E_BAD_ARGUMENT);
+        for (uint32_t i = 0; i < 5; ++i)
+            EXPECT_EQ(kvetest::privateArray<float>(t, 12)[i], -9.0f);
+        // Counts the host rewrote past the stored presets are not read.
+        ClassModule *big = target(64);
+        aim(m, firstTarget, big);
+        variable<int32_t>(m, 0) = 1 << 20;
+        EXPECT_EQ(m->classRecord->set(m, KVE_MASK_ALL), KVE_E_BAD_ARGUMENT);
+        if (classId == kPresets) {
+            variable<int32_t>(m, 0) = 2;
+            EXPECT_EQ(m->classRecord->set(m, 1u << 12), 0) << "acts only on its data";
+            EXPECT_EQ(kvetest::privateArray<float>(big, 12)[0], -9.0f);
+        }
+    }
 }
 
 } // namespace
