@@ -45,8 +45,8 @@ ClassModule *presetConstruct(const ModClassDescriptor &record, uint32_t heaps, i
         return nullptr;
     auto *s = reinterpret_cast<PresetArrayHandlerModule *>(m);
     const auto &c = s->counts;
-    const uint64_t values = static_cast<uint64_t>(std::max(c.numPresets, 0)) *
-                            static_cast<uint64_t>(std::max(c.numRows, 0)) * static_cast<uint64_t>(std::max(c.numCols, 0));
+    auto count = [](int32_t v) { return static_cast<uint64_t>(std::max(v, 0)); };
+    const uint64_t values = count(c.numPresets) * count(c.numRows) * count(c.numCols);
     s->presetData = values <= UINT32_MAX / 4
                         ? static_cast<float *>(kve_fwMalloc(static_cast<uint32_t>(values * 4), heaps, status))
                         : nullptr;

@@ -70,7 +70,7 @@ TEST_F(RateModules, MeterLocksOnTheNearestAllowedRateAfterThreeAgreeingPeriods)
             const bool locked = block == 1 + 3 * kPeriodBlocks;
             ASSERT_EQ(variable<int32_t>(m, kLocked), locked ? 1 : 0) << c.what << " block " << block;
             ASSERT_EQ(variable<float>(m, kMeasured), locked ? c.locked : c.declared) << c.what << " block " << block;
-            ASSERT_EQ(kvetest::ModuleFixture::data<int32_t>(out)[0], static_cast<int32_t>(locked ? c.locked : c.declared));
+            ASSERT_EQ(data<int32_t>(out)[0], static_cast<int32_t>(locked ? c.locked : c.declared));
         }
     }
 }
