@@ -64,11 +64,12 @@ int32_t updateSet(ClassModule *m, uint32_t mask)
     auto *s = reinterpret_cast<UpdateSampleRateModule *>(m);
     if ((mask & (1u << 8)) == 0)
         return 0;
-    s->updated = 1;
     const float ratio = s->newRate / s->referenceRate;
-    // A ratio from a zero reference or a non-finite rate would leave every wire without a usable rate.
+    // A ratio from a zero reference or a zero, negative or non-finite rate (a layout's unset rate, at construction)
+    // would leave every wire without a usable rate: nothing is updated.
     if (!std::isfinite(ratio) || ratio <= 0.0f)
-        return KVE_E_BAD_ARGUMENT;
+        return 0;
+    s->updated = 1;
     const uint32_t n = capacity(m, 0);
     uint32_t k = 0;
     KVEObject *o = nullptr;

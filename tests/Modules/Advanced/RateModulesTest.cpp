@@ -4,6 +4,7 @@
 // wire-property adapter's copy.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -101,6 +102,7 @@ TEST_F(RateModules, UpdaterRescalesTheWiresItRecordedAndSetsEveryOtherModule)
     const uint32_t before = t->objectId;
     ClassModule *u = build(kUpdate, 0x101, {in, flag}, {0, 0, 0});
     ASSERT_NE(u, nullptr);
+    EXPECT_EQ(variable<int32_t>(u, 2), 0) << "the Set of construction, with no rate yet, updates nothing";
     GenericWire *later = engine_.wire(1, 32);
     EXPECT_EQ(u->objectId, before + 2) << "the updater takes two ids";
     EXPECT_EQ(later->objectId, u->objectId + 1);
@@ -135,10 +137,12 @@ TEST_F(RateModules, UpdaterRescalesTheWiresItRecordedAndSetsEveryOtherModule)
         pump(u);
         EXPECT_EQ(data<int32_t>(flag)[0], 1);
     }
-    // A zero rate would leave no wire a usable rate: refused, nothing changed.
-    variable<float>(u, 0) = 0.0f;
-    EXPECT_EQ(u->classRecord->set(u, 1u << 8), KVE_E_BAD_ARGUMENT);
-    EXPECT_EQ(slow->sampleRate, 1500.0f);
+    // A zero or non-finite rate would leave no wire a usable rate: nothing changes.
+    for (float rate : {0.0f, -48000.0f, NAN, INFINITY}) {
+        variable<float>(u, 0) = rate;
+        EXPECT_EQ(u->classRecord->set(u, 1u << 8), 0);
+        EXPECT_EQ(slow->sampleRate, 1500.0f) << rate;
+    }
 }
 
 TEST_F(RateModules, CycleBurnersSpendTheirTimeAndLeaveTheOutput)
