@@ -46,7 +46,8 @@ void statusSetProcess(ClassModule *m)
     auto *s = reinterpret_cast<StatusSetModule *>(m);
     if (s->numModules < 1)
         return;
-    uint32_t state = static_cast<const uint32_t *>(wire(m, 0)->buffer)[0];
+    const GenericWire *in = wire(m, 0);
+    uint32_t state = wireWords(in) == 0 ? 0 : static_cast<const uint32_t *>(in->buffer)[0];
     if (state >= 4)
         state = 0;
     s->currentState = static_cast<int32_t>(state);
