@@ -20,3 +20,15 @@ inline Fract32 kve_advFloatToFract32(float v)
     // Scaling by a power of two is exact, and |v| < 1 keeps the rounded value inside the 32-bit range.
     return static_cast<Fract32>(std::round(v * 2147483648.0f));
 }
+
+// A float as the integer a control value truncates to, saturated to the int32 range; NaN gives 0.
+inline int32_t kve_advTruncateToInt32(float v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v >= 2147483648.0f)
+        return INT32_MAX;
+    if (v < -2147483648.0f)
+        return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
