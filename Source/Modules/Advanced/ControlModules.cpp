@@ -40,8 +40,41 @@ Span spanOf(ClassModule *m, uint32_t array, uint32_t from = 0)
 
 Fract32 saturate(int64_t v) { return static_cast<Fract32>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 
+// A per-channel step over L channels from `first` on, their states held in locals for the whole block: with L
+// fixed and the states out of memory, the compiler steps all L channels of a frame at once.
+template <uint32_t L, class State, class X, class Y, class Step>
+void laneRun(const Span &d, uint32_t first, State *state, const X *x, Y *y, Step step)
+{
+    State s[L];
+    std::copy(state + first, state + first + L, s);
+    for (uint32_t i = 0; i < d.frames; ++i) {
+        const X *__restrict xi = x + size_t{i} * d.stride + first;
+        Y *__restrict yi = y + size_t{i} * d.stride + first;
+        for (uint32_t c = 0; c < L; ++c)
+            yi[c] = step(s[c], xi[c]);
+    }
+    std::copy(s, s + L, state + first);
+}
+
+// Runs a per-channel step over every served sample: `step(state, x)` updates the channel's state and gives the
+// output. Channels go eight, then four, then one at a time.
+template <class State, class X, class Y, class Step>
+void eachSample(const Span &d, State *state, const X *x, Y *y, Step step)
+{
+    uint32_t c = 0;
+    for (; c + 8 <= d.served; c += 8)
+        laneRun<8>(d, c, state, x, y, step);
+    for (; c + 4 <= d.served; c += 4)
+        laneRun<4>(d, c, state, x, y, step);
+    for (; c < d.served; ++c)
+        laneRun<1>(d, c, state, x, y, step);
+}
+
 // A count that stops at the largest int32 rather than wrapping to a negative one.
 int32_t countUp(int32_t n) { return n < INT32_MAX ? n + 1 : n; }
+
+// The channels a derivative keeps its first frame for at a time.
+constexpr size_t kMaxFirstFrame = 64;
 
 } // namespace
 
@@ -89,20 +122,15 @@ void deadBandProcess(ClassModule *m)
     auto *s = reinterpret_cast<DeadBandModule *>(m);
     const Span d = spanOf(m, 0);
     const float *x = samples<float>(d.in);
-    float *y = samples<float>(d.out);
+    if (s->resetFlag == 1 && d.frames != 0)
+        std::copy(x, x + d.served, s->lastOutput);
     const float upper = s->upperLimit;
     const float lower = s->lowerLimit;
-    for (uint32_t c = 0; c < d.served; ++c) {
-        float last = s->resetFlag == 1 && d.frames != 0 ? x[c] : s->lastOutput[c];
-        for (uint32_t i = 0; i < d.frames; ++i) {
-            const uint32_t k = i * d.stride + c;
-            const float v = x[k];
-            const float diff = v - last;
-            last = diff > upper || diff < lower ? v : last;
-            y[k] = last;
-        }
-        s->lastOutput[c] = last;
-    }
+    eachSample(d, s->lastOutput, x, samples<float>(d.out), [=](float &last, float v) {
+        const float diff = v - last;
+        last = diff > upper || diff < lower ? v : last;
+        return last;
+    });
     if (s->resetFlag == 1)
         s->resetFlag = 0;
 }
@@ -111,19 +139,12 @@ void hysteresisProcess(ClassModule *m)
 {
     auto *s = reinterpret_cast<HysteresisModule *>(m);
     const Span d = spanOf(m, 0);
-    const float *x = samples<float>(d.in);
-    auto *y = samples<int32_t>(d.out);
     const float upper = s->upperThreshold;
     const float lower = s->lowerThreshold;
-    for (uint32_t c = 0; c < d.served; ++c) {
-        int32_t state = s->outputState[c] != 0 ? 1 : 0;
-        for (uint32_t i = 0; i < d.frames; ++i) {
-            const uint32_t k = i * d.stride + c;
-            state = state != 0 ? (lower > x[k] ? 0 : 1) : (x[k] > upper ? 1 : 0);
-            y[k] = state;
-        }
-        s->outputState[c] = state;
-    }
+    eachSample(d, s->outputState, samples<float>(d.in), samples<int32_t>(d.out), [=](int32_t &state, float v) {
+        state = state != 0 ? (lower > v ? 0 : 1) : (v > upper ? 1 : 0);
+        return state;
+    });
 }
 
 // ---- Run counting ----
@@ -169,23 +190,34 @@ void consecutiveCountBypass(ClassModule *m)
 
 // ---- Derivative and integral ----
 
+// The previous sample of every frame but the first is the frame before it in the block, so the frames are
+// independent: they run from the last to the first, which stays right when the output wire is the input's buffer.
 void derivativeProcess(ClassModule *m)
 {
     auto *s = reinterpret_cast<DerivativeModule *>(m);
     const Span d = spanOf(m, 0);
+    const float gain = s->derivativeGain * d.in->sampleRate;
+    if (d.served != d.stride || d.frames == 0 || d.stride > kMaxFirstFrame) {
+        eachSample(d, s->previous, samples<float>(d.in), samples<float>(d.out), [=](float &previous, float v) {
+            const float y = (v - previous) * gain;
+            previous = v;
+            return y;
+        });
+        return;
+    }
     const float *x = samples<float>(d.in);
     float *y = samples<float>(d.out);
-    const float gain = s->derivativeGain * d.in->sampleRate;
-    for (uint32_t c = 0; c < d.served; ++c) {
-        float previous = s->previous[c];
-        for (uint32_t i = 0; i < d.frames; ++i) {
-            const uint32_t k = i * d.stride + c;
-            const float v = x[k];
-            y[k] = (v - previous) * gain;
-            previous = v;
-        }
-        s->previous[c] = previous;
+    const size_t stride = d.stride;
+    const size_t last = size_t{d.frames - 1} * stride;
+    // The first frame and the kept samples are read before the block is written, in case the output is the input.
+    float first[kMaxFirstFrame];
+    for (size_t c = 0; c < stride; ++c) {
+        first[c] = (x[c] - s->previous[c]) * gain;
+        s->previous[c] = x[last + c];
     }
+    for (size_t k = last + stride; k-- > stride;)
+        y[k] = (x[k] - x[k - stride]) * gain;
+    std::copy(first, first + stride, y);
 }
 
 int32_t derivativeFract32Set(ClassModule *m, uint32_t)
@@ -200,37 +232,23 @@ void derivativeFract32Process(ClassModule *m)
 {
     auto *s = reinterpret_cast<DerivativeFract32Module *>(m);
     const Span d = spanOf(m, 0);
-    const auto *x = samples<Fract32>(d.in);
-    auto *y = samples<Fract32>(d.out);
     const int64_t gain = s->gainFract32;
-    for (uint32_t c = 0; c < d.served; ++c) {
-        Fract32 previous = s->previous[c];
-        for (uint32_t i = 0; i < d.frames; ++i) {
-            const uint32_t k = i * d.stride + c;
-            const Fract32 v = x[k];
-            y[k] = saturate((gain * ((v >> 1) - (previous >> 1))) >> 31);
-            previous = v;
-        }
-        s->previous[c] = previous;
-    }
+    eachSample(d, s->previous, samples<Fract32>(d.in), samples<Fract32>(d.out), [=](Fract32 &previous, Fract32 v) {
+        const Fract32 y = saturate((gain * ((v >> 1) - (previous >> 1))) >> 31);
+        previous = v;
+        return y;
+    });
 }
 
 void integralProcess(ClassModule *m)
 {
     auto *s = reinterpret_cast<IntegralModule *>(m);
     const Span d = spanOf(m, 0);
-    const float *x = samples<float>(d.in);
-    float *y = samples<float>(d.out);
     const float step = 1.0f / (d.in->sampleRate * s->integralTime);
-    for (uint32_t c = 0; c < d.served; ++c) {
-        float acc = s->accumulator[c];
-        for (uint32_t i = 0; i < d.frames; ++i) {
-            const uint32_t k = i * d.stride + c;
-            acc += x[k] * step;
-            y[k] = acc;
-        }
-        s->accumulator[c] = acc;
-    }
+    eachSample(d, s->accumulator, samples<float>(d.in), samples<float>(d.out), [=](float &acc, float v) {
+        acc += v * step;
+        return acc;
+    });
 }
 
 // ---- InvertN ----
