@@ -445,4 +445,37 @@ TEST_F(ControlModules, OscillatorRunsItsPhaseWithModulationAndWraps)
     }
 }
 
+// Every class built with all its arguments 0 (as a layout that sets nothing leaves it) runs blocks on stereo wires,
+// active and bypassed, within its wires and arrays.
+TEST_F(ControlModules, EveryClassRunsWithZeroArguments)
+{
+    struct Case {
+        uint32_t classId;
+        uint32_t wireWord;
+        uint32_t args;
+    };
+    const Case cases[] = {{kSampleAndHold, 0x102u, 0},    {kSampleAndHoldInt32, 0x102u, 0}, {kDeadBand, 0x101u, 3},
+                          {kHysteresis, 0x101u, 2},       {kConsecutiveCount, 0x201u, 2},   {kDerivative, 0x101u, 1},
+                          {kDerivativeFract32, 0x101u, 2}, {kIntegral, 0x101u, 1},          {kInvertN, 0x101u, 3},
+                          {kOscillator, 0x101u, 3},       {kRandi, 0x100u, 9},              {kRandiFract32, 0x100u, 9},
+                          {kMathException, 0x101u, 3}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.classId);
+        std::vector<GenericWire *> wires;
+        for (uint32_t k = 0; k < KVE_PACKED_INPUTS(c.wireWord) + KVE_PACKED_OUTPUTS(c.wireWord); ++k) {
+            wires.push_back(engine_.wire(2, 32));
+            std::fill(data<float>(wires.back()), data<float>(wires.back()) + 64, 0.5f);
+        }
+        const std::vector<uint32_t> args(c.args, 0);
+        int32_t status = KVE_OK;
+        ClassModule *m = ClassModule_Constructor3(engine_.get(), c.classId, &status, c.wireWord, wires.data(),
+                                                  c.args, args.data());
+        ASSERT_EQ(status, KVE_OK);
+        ASSERT_NE(m, nullptr);
+        pump(m);
+        ASSERT_EQ(kve_fwSetModuleState(m, KVE_STATE_BYPASSED), KVE_OK);
+        pump(m);
+    }
+}
+
 } // namespace
