@@ -219,6 +219,22 @@ TEST_F(ControlModules, DerivativeAndIntegralFollowTheSampleRate)
     }
 }
 
+// A layout may run a module in place, its output on its input's buffer: every difference still takes the input.
+TEST_F(ControlModules, DerivativeInPlaceDiffersTheInput)
+{
+    GenericWire *w = engine_.wire(2, 4);
+    ClassModule *m = make(kDerivative, 0x101u, {w, w}, {bitsOf(0.5f)});
+    ASSERT_NE(m, nullptr);
+    privateArray<float>(m, 1)[1] = 1.0f;
+    fill<float>(w, {1.0f, 2.0f, 3.0f, 5.0f, 6.0f, 9.0f, 10.0f, 14.0f});
+    pump(m);
+    const std::vector<float> diffs = {1.0f, 1.0f, 2.0f, 3.0f, 3.0f, 4.0f, 4.0f, 5.0f};
+    for (size_t k = 0; k < diffs.size(); ++k)
+        EXPECT_EQ(data<float>(w)[k], diffs[k] * 24000.0f) << k;
+    EXPECT_EQ(privateArray<float>(m, 1)[0], 10.0f);
+    EXPECT_EQ(privateArray<float>(m, 1)[1], 14.0f);
+}
+
 TEST_F(ControlModules, DerivativeFract32ScalesAndSaturates)
 {
     GenericWire *in = engine_.wire(1, 4);
