@@ -6,5 +6,6 @@ using namespace kve::control;
 
 extern "C" constinit const ClassRecord<3> kve_modDerivativeFract32Class = makeClass<3>(
     0xBEEF0CEAu,
-    {built<&kve_modDerivativeFract32Class, derivativeFract32Variables, 1, 1>, derivativeFract32Process, IOMatchUpModule_Bypass, derivativeFract32Set},
+    {built<&kve_modDerivativeFract32Class, derivativeFract32Variables, 1, 1>,
+     derivativeFract32Process, IOMatchUpModule_Bypass, derivativeFract32Set},
     derivativeFract32Variables());
