@@ -5,6 +5,7 @@
 #include "Modules/Advanced/ComplexModules.h"
 #include "Modules/Advanced/Composites.h"
 #include "Modules/Advanced/DynamicsCores.h"
+#include "Modules/Advanced/ControlModules.h"
 #include "Modules/Advanced/ControlledFilters.h"
 #include "Modules/Advanced/DelayLines.h"
 #include "Modules/Advanced/FftModules.h"
