@@ -21,8 +21,12 @@ fuzz() {
   rm -rf "$corpus"
   mkdir -p "$corpus" "$crashes"
   cp fuzz/corpus/"$t"/* "$corpus"/
-  "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-    -artifact_prefix="$crashes/" "$corpus" >"$build/$t.log" 2>&1
+  # Layouts may write files (text logs, WAVE captures) relative to where they run: a scratch directory of their own.
+  local work="$PWD/$build/work/$t" root=$PWD
+  rm -rf "$work"
+  mkdir -p "$work"
+  (cd "$work" && "$root/$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="$root/$crashes/" "$root/$corpus" >"$root/$build/$t.log" 2>&1)
 }
 
 failed=()
