@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstddef>
 
 #include "Dsp/Generators/Ring.h"
@@ -13,21 +12,17 @@ extern "C" void kve_vecCircAdd(float *buf, int32_t len, int32_t *idx, int32_t st
                      [&](ptrdiff_t i, int32_t k) { buf[i] += src[static_cast<ptrdiff_t>(k) * srcInc]; });
         return;
     }
-    // A step of one walks contiguous runs up to the ring's end, each one flat loop.
-    ptrdiff_t i = kve_ringEntry(*idx, len);
-    for (ptrdiff_t k = 0; k < n;) {
-        const ptrdiff_t run = std::min<ptrdiff_t>(n - k, len - i);
-        float *to = buf + i;
-        const float *from = src + k * srcInc;
+    // A step of one adds contiguous runs up to the ring's end, each one flat loop.
+    const auto add = [&](ptrdiff_t at, ptrdiff_t from, int32_t run) {
+        float *to = buf + at;
+        const float *x = src + from * srcInc;
         if (srcInc == 1) {
-            for (ptrdiff_t r = 0; r < run; ++r)
-                to[r] += from[r];
+            for (int32_t r = 0; r < run; ++r)
+                to[r] += x[r];
         } else {
-            for (ptrdiff_t r = 0; r < run; ++r)
-                to[r] += from[r * srcInc];
+            for (int32_t r = 0; r < run; ++r)
+                to[r] += x[static_cast<ptrdiff_t>(r) * srcInc];
         }
-        k += run;
-        i = i + run == len ? 0 : i + run;
-    }
-    *idx = static_cast<int32_t>(i);
+    };
+    *idx = static_cast<int32_t>(kve_ringRuns(len, kve_ringEntry(*idx, len), n, add));
 }
