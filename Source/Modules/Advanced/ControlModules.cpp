@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "Dsp/Neon.h"
 #include "Modules/Advanced/AdvancedKit.h"
 #include "kve/kve_design.h"
 #include "kve/kve_vec_conversion.h"
@@ -46,14 +47,16 @@ template <uint32_t L, class State, class X, class Y, class Step>
 void laneRun(const Span &d, uint32_t first, State *state, const X *x, Y *y, Step step)
 {
     State s[L];
-    std::copy(state + first, state + first + L, s);
+    for (uint32_t c = 0; c < L; ++c)
+        s[c] = state[first + c];
     for (uint32_t i = 0; i < d.frames; ++i) {
         const X *__restrict xi = x + size_t{i} * d.stride + first;
         Y *__restrict yi = y + size_t{i} * d.stride + first;
         for (uint32_t c = 0; c < L; ++c)
             yi[c] = step(s[c], xi[c]);
     }
-    std::copy(s, s + L, state + first);
+    for (uint32_t c = 0; c < L; ++c)
+        state[first + c] = s[c];
 }
 
 // Runs a per-channel step over every served sample: `step(state, x)` updates the channel's state and gives the
@@ -68,6 +71,37 @@ void eachSample(const Span &d, State *state, const X *x, Y *y, Step step)
         laneRun<4>(d, c, state, x, y, step);
     for (; c < d.served; ++c)
         laneRun<1>(d, c, state, x, y, step);
+}
+
+// The recurrences in four-lane registers: G groups of four channels from `first` on step frame by frame together,
+// so their G dependency chains overlap. `load(c)` gives the state vector of channels c..c+3, `step(state, k)` reads
+// and writes the frame's samples at offset k, `store(c, state)` keeps the state.
+template <int G, class Load, class Step, class Store>
+void quadRun(const Span &d, uint32_t first, Load load, Step step, Store store)
+{
+    decltype(load(0u)) s[G];
+    for (int g = 0; g < G; ++g)
+        s[g] = load(first + 4 * g);
+    for (uint32_t i = 0; i < d.frames; ++i) {
+        const size_t base = size_t{i} * d.stride + first;
+        for (int g = 0; g < G; ++g)
+            step(s[g], base + 4 * g);
+    }
+    for (int g = 0; g < G; ++g)
+        store(first + 4 * g, s[g]);
+}
+
+// Every group of four served channels through `quadRun`, eight at a time where they come; returns the first
+// channel left for the scalar step.
+template <class Load, class Step, class Store>
+uint32_t quadChannels(const Span &d, Load load, Step step, Store store)
+{
+    uint32_t c = 0;
+    for (; c + 8 <= d.served; c += 8)
+        quadRun<2>(d, c, load, step, store);
+    for (; c + 4 <= d.served; c += 4)
+        quadRun<1>(d, c, load, step, store);
+    return c;
 }
 
 // A count that stops at the largest int32 rather than wrapping to a negative one.
@@ -122,15 +156,29 @@ void deadBandProcess(ClassModule *m)
     auto *s = reinterpret_cast<DeadBandModule *>(m);
     const Span d = spanOf(m, 0);
     const float *x = samples<float>(d.in);
+    float *y = samples<float>(d.out);
+    float *last = s->lastOutput;
     if (s->resetFlag == 1 && d.frames != 0)
-        std::copy(x, x + d.served, s->lastOutput);
+        std::copy(x, x + d.served, last);
     const float upper = s->upperLimit;
     const float lower = s->lowerLimit;
-    eachSample(d, s->lastOutput, x, samples<float>(d.out), [=](float &last, float v) {
-        const float diff = v - last;
-        last = diff > upper || diff < lower ? v : last;
-        return last;
-    });
+    // The output jumps to the input when the input leaves the band around it, in the same comparisons either way.
+    const float32x4_t up = vdupq_n_f32(upper), low = vdupq_n_f32(lower);
+    const uint32_t c = quadChannels(
+        d, [&](uint32_t ch) { return vld1q_f32(last + ch); },
+        [&](float32x4_t &held, size_t k) {
+            const float32x4_t v = vld1q_f32(x + k);
+            const float32x4_t diff = vsubq_f32(v, held);
+            held = vbslq_f32(vorrq_u32(vcgtq_f32(diff, up), vcltq_f32(diff, low)), v, held);
+            vst1q_f32(y + k, held);
+        },
+        [&](uint32_t ch, float32x4_t held) { vst1q_f32(last + ch, held); });
+    for (uint32_t ch = c; ch < d.served; ++ch)
+        laneRun<1>(d, ch, last, x, y, [=](float &held, float v) {
+            const float diff = v - held;
+            held = diff > upper || diff < lower ? v : held;
+            return held;
+        });
     if (s->resetFlag == 1)
         s->resetFlag = 0;
 }
@@ -141,10 +189,26 @@ void hysteresisProcess(ClassModule *m)
     const Span d = spanOf(m, 0);
     const float upper = s->upperThreshold;
     const float lower = s->lowerThreshold;
-    eachSample(d, s->outputState, samples<float>(d.in), samples<int32_t>(d.out), [=](int32_t &state, float v) {
-        state = state != 0 ? (lower > v ? 0 : 1) : (v > upper ? 1 : 0);
-        return state;
-    });
+    const float *x = samples<float>(d.in);
+    auto *y = samples<int32_t>(d.out);
+    int32_t *state = s->outputState;
+    // A set state stays set unless the input falls below the lower threshold; a clear one becomes set only above the
+    // upper one. Both tests depend on the input alone, so the chain from frame to frame is one select.
+    const float32x4_t up = vdupq_n_f32(upper), low = vdupq_n_f32(lower);
+    const uint32x4_t one = vdupq_n_u32(1);
+    const uint32_t c = quadChannels(
+        d, [&](uint32_t ch) { const int32x4_t v = vld1q_s32(state + ch); return vtstq_s32(v, v); },
+        [&](uint32x4_t &on, size_t k) {
+            const float32x4_t v = vld1q_f32(x + k);
+            on = vbslq_u32(on, vmvnq_u32(vcgtq_f32(low, v)), vcgtq_f32(v, up));
+            vst1q_s32(y + k, vreinterpretq_s32_u32(vandq_u32(on, one)));
+        },
+        [&](uint32_t ch, uint32x4_t on) { vst1q_s32(state + ch, vreinterpretq_s32_u32(vandq_u32(on, one))); });
+    for (uint32_t ch = c; ch < d.served; ++ch)
+        laneRun<1>(d, ch, state, x, y, [=](int32_t &on, float v) {
+            on = on != 0 ? (lower > v ? 0 : 1) : (v > upper ? 1 : 0);
+            return on;
+        });
 }
 
 // ---- Run counting ----
@@ -215,7 +279,12 @@ void derivativeProcess(ClassModule *m)
         first[c] = (x[c] - s->previous[c]) * gain;
         s->previous[c] = x[last + c];
     }
-    for (size_t k = last + stride; k-- > stride;)
+    // Four samples at a time from the end: a chunk reads nothing at or above the chunks already written.
+    const float32x4_t g = vdupq_n_f32(gain);
+    size_t k = last + stride;
+    for (; k >= stride + 4; k -= 4)
+        vst1q_f32(y + k - 4, vmulq_f32(vsubq_f32(vld1q_f32(x + k - 4), vld1q_f32(x + k - 4 - stride)), g));
+    while (k-- > stride)
         y[k] = (x[k] - x[k - stride]) * gain;
     std::copy(first, first + stride, y);
 }
@@ -245,10 +314,22 @@ void integralProcess(ClassModule *m)
     auto *s = reinterpret_cast<IntegralModule *>(m);
     const Span d = spanOf(m, 0);
     const float step = 1.0f / (d.in->sampleRate * s->integralTime);
-    eachSample(d, s->accumulator, samples<float>(d.in), samples<float>(d.out), [=](float &acc, float v) {
-        acc += v * step;
-        return acc;
-    });
+    const float *x = samples<float>(d.in);
+    float *y = samples<float>(d.out);
+    float *acc = s->accumulator;
+    // Each sample is added in turn, as a running sum would be, so the rounding is the one-at-a-time sum's.
+    const uint32_t c = quadChannels(
+        d, [&](uint32_t ch) { return vld1q_f32(acc + ch); },
+        [&](float32x4_t &sum, size_t k) {
+            sum = vaddq_f32(sum, vmulq_n_f32(vld1q_f32(x + k), step));
+            vst1q_f32(y + k, sum);
+        },
+        [&](uint32_t ch, float32x4_t sum) { vst1q_f32(acc + ch, sum); });
+    for (uint32_t ch = c; ch < d.served; ++ch)
+        laneRun<1>(d, ch, acc, x, y, [=](float &sum, float v) {
+            sum += v * step;
+            return sum;
+        });
 }
 
 // ---- InvertN ----

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "Modules/Advanced/ControlModules.h"
@@ -233,6 +234,75 @@ TEST_F(ControlModules, DerivativeInPlaceDiffersTheInput)
         EXPECT_EQ(data<float>(w)[k], diffs[k] * 24000.0f) << k;
     EXPECT_EQ(privateArray<float>(m, 1)[0], 10.0f);
     EXPECT_EQ(privateArray<float>(m, 1)[1], 14.0f);
+}
+
+// Channels run in groups of four and eight and one at a time, each on its own state: every channel count, in place
+// or not, gives word for word what the one-sample step gives channel by channel, across blocks.
+TEST_F(ControlModules, RecurrencesStepEveryChannelAloneAtAnyChannelCount)
+{
+    constexpr uint32_t kFrames = 7;
+    constexpr float kUpper = 0.3f, kLower = -0.2f, kGain = 0.002f, kTime = 0.05f;
+    struct Case {
+        uint32_t classId;
+        std::initializer_list<uint32_t> args;
+        uint32_t stateArray;
+    };
+    const Case cases[] = {{kDeadBand, {bitsOf(kUpper), bitsOf(kLower), 0}, 3},
+                          {kHysteresis, {bitsOf(kUpper), bitsOf(kLower)}, 2},
+                          {kHysteresis, {bitsOf(kLower), bitsOf(kUpper)}, 2},
+                          {kDerivative, {bitsOf(kGain)}, 1},
+                          {kIntegral, {bitsOf(kTime)}, 1}};
+    std::minstd_rand random(7);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    for (const Case &c : cases)
+        for (const uint32_t channels : {1u, 3u, 4u, 5u, 8u, 12u, 13u})
+            for (const bool inPlace : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << std::hex << c.classId << std::dec << " " << channels
+                                                  << (inPlace ? " in place" : ""));
+                GenericWire *in = engine_.wire(channels, kFrames);
+                GenericWire *out = inPlace ? in : engine_.wire(channels, kFrames);
+                ClassModule *m = make(c.classId, 0x101u, {in, out}, c.args);
+                ASSERT_NE(m, nullptr);
+                const float upper = floatOf(*c.args.begin()), lower = floatOf(*(c.args.begin() + 1));
+                // Hysteresis states start at any word: nonzero is set.
+                std::vector<float> state(channels, 0.0f);
+                std::vector<int32_t> on(channels, 0);
+                for (uint32_t ch = 0; ch < channels; ++ch) {
+                    on[ch] = ch % 3 == 0 ? 0 : static_cast<int32_t>(ch);
+                    if (c.classId == kHysteresis)
+                        privateArray<int32_t>(m, c.stateArray)[ch] = on[ch];
+                    else
+                        privateArray<float>(m, c.stateArray)[ch] = state[ch] = 0.1f * static_cast<float>(ch);
+                }
+                for (int block = 0; block < 2; ++block) {
+                    std::vector<float> x(size_t{channels} * kFrames);
+                    for (float &v : x)
+                        v = uniform(random);
+                    x[1 % x.size()] = upper; // exactly at a limit
+                    fill(in, x);
+                    pump(m);
+                    for (size_t k = 0; k < x.size(); ++k) {
+                        const size_t ch = k % channels;
+                        const float v = x[k];
+                        if (c.classId == kHysteresis) {
+                            on[ch] = on[ch] != 0 ? (lower > v ? 0 : 1) : (v > upper ? 1 : 0);
+                            ASSERT_EQ(data<int32_t>(out)[k], on[ch]) << block << " " << k;
+                            continue;
+                        }
+                        float expected = 0.0f;
+                        if (c.classId == kDeadBand) {
+                            const float diff = v - state[ch];
+                            state[ch] = expected = diff > upper || diff < lower ? v : state[ch];
+                        } else if (c.classId == kDerivative) {
+                            expected = (v - state[ch]) * (kGain * 48000.0f);
+                            state[ch] = v;
+                        } else {
+                            state[ch] = expected = state[ch] + v * (1.0f / (48000.0f * kTime));
+                        }
+                        ASSERT_EQ(bitsOf(data<float>(out)[k]), bitsOf(expected)) << block << " " << k;
+                    }
+                }
+            }
 }
 
 TEST_F(ControlModules, DerivativeFract32ScalesAndSaturates)
