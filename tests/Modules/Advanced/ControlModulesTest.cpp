@@ -244,7 +244,7 @@ TEST_F(ControlModules, RecurrencesStepEveryChannelAloneAtAnyChannelCount)
     constexpr float kUpper = 0.3f, kLower = -0.2f, kGain = 0.002f, kTime = 0.05f;
     struct Case {
         uint32_t classId;
-        std::initializer_list<uint32_t> args;
+        std::vector<uint32_t> args; // one to three construction words
         uint32_t stateArray;
     };
     const Case cases[] = {{kDeadBand, {bitsOf(kUpper), bitsOf(kLower), 0}, 3},
@@ -252,6 +252,12 @@ TEST_F(ControlModules, RecurrencesStepEveryChannelAloneAtAnyChannelCount)
                           {kHysteresis, {bitsOf(kLower), bitsOf(kUpper)}, 2},
                           {kDerivative, {bitsOf(kGain)}, 1},
                           {kIntegral, {bitsOf(kTime)}, 1}};
+    const auto build = [&](const Case &c, GenericWire *in, GenericWire *out) {
+        const std::vector<uint32_t> &a = c.args;
+        return a.size() == 1   ? make(c.classId, 0x101u, {in, out}, {a[0]})
+               : a.size() == 2 ? make(c.classId, 0x101u, {in, out}, {a[0], a[1]})
+                               : make(c.classId, 0x101u, {in, out}, {a[0], a[1], a[2]});
+    };
     std::minstd_rand random(7);
     std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
     for (const Case &c : cases)
@@ -261,9 +267,9 @@ TEST_F(ControlModules, RecurrencesStepEveryChannelAloneAtAnyChannelCount)
                                                   << (inPlace ? " in place" : ""));
                 GenericWire *in = engine_.wire(channels, kFrames);
                 GenericWire *out = inPlace ? in : engine_.wire(channels, kFrames);
-                ClassModule *m = make(c.classId, 0x101u, {in, out}, c.args);
+                ClassModule *m = build(c, in, out);
                 ASSERT_NE(m, nullptr);
-                const float upper = floatOf(*c.args.begin()), lower = floatOf(*(c.args.begin() + 1));
+                const float upper = floatOf(c.args[0]), lower = floatOf(c.args[c.args.size() > 1 ? 1 : 0]);
                 // Hysteresis states start at any word: nonzero is set.
                 std::vector<float> state(channels, 0.0f);
                 std::vector<int32_t> on(channels, 0);
