@@ -1,8 +1,9 @@
 """One CSV line written by the csv module, without carriage returns or line feeds in the fields.
 
 Prints random rows as "quoteAll separator quote field... line": the line is csv.writer's for the row (minimal
-quoting, or every field quoted when quoteAll is b"1"), quotes doubled inside quoted fields. One difference of the host writer is applied: an empty first field that more
-fields follow is written without its quotes even when every field is quoted (the line starts with the separator).
+quoting, or every field quoted when quoteAll is b"1"), quotes doubled inside quoted fields. One difference of the
+host writer is applied: an empty first field that more fields follow is written without its quotes even when every
+field is quoted (the line starts with the separator).
 """
 import csv
 import io
