@@ -6,6 +6,7 @@
 #include <ctime>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Utils/StringOracle.h"
@@ -91,6 +92,29 @@ TEST_F(StringCalendar, KnownDaysAndUnknownTimes)
     // From 2038 on bit 31 of the seconds is set: such times are still dates.
     EXPECT_EQ(String::FormatDateTime(2147483648, 1), "1/19/38 3:14:08");
     EXPECT_EQ(String::FormatDateTime(day, 1), "12/7/26 0:00:00");
+}
+
+// Hosts format log and file stamps on several threads at once: no call may share a broken-down time or a buffer.
+TEST(StringThreads, FormattingOnSeveralThreadsGivesEachItsOwnText)
+{
+    constexpr int kThreads = 4, kTimes = 400;
+    std::vector<std::string> expected;
+    for (int i = 0; i < kThreads * kTimes; ++i)
+        expected.push_back(String::FormatDateTime(1000000000 + 7919 * int64_t{i}, 0x21) + String::Format("#%d", i));
+    std::vector<int> wrong(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t, &expected, &wrong] {
+            for (int k = 0; k < kTimes; ++k) {
+                const int i = k * kThreads + t;
+                if (String::FormatDateTime(1000000000 + 7919 * int64_t{i}, 0x21) + String::Format("#%d", i) !=
+                    expected[i])
+                    ++wrong[t];
+            }
+        });
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, std::vector<int>(kThreads, 0));
 }
 
 TEST(StringReplace, ReplacesLeftToRightWithoutRescanning)
