@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "kve/kve_file.h"
+#include "kve/kve_string.h"
 
 namespace {
 
@@ -190,6 +191,14 @@ int32_t string_vector::findi(const char *text, size_t start) const
                     [text](const std::string &element) { return strcasecmp(element.c_str(), text) == 0; });
 }
 
+int32_t string_vector::findwild(const char *pattern, size_t start) const
+{
+    if (pattern == nullptr)
+        return -1;
+    return findFrom(*this, start,
+                    [pattern](const std::string &element) { return String::CompareWild(element.c_str(), pattern); });
+}
+
 void string_vector::Split(const char *text, const char *delimiters, char quote)
 {
     clear();
@@ -213,6 +222,31 @@ void string_vector::Split(const char *text, const char *delimiters, char quote)
                 quoted = !quoted;
         }
         push_back(std::move(token));
+    }
+}
+
+std::string string_vector::saveToCSVString(size_t start, bool quoteAlways, char separator, char quote) const
+{
+    std::string line;
+    for (size_t i = start; i < size(); ++i)
+        String::AddCSVField(line, (*this)[i].c_str(), quoteAlways, separator, quote);
+    return line;
+}
+
+bool string_vector::loadFromCSVString(const char *text, bool trim, char separator, char quote)
+{
+    if (isEmpty(text))
+        return false;
+    clear();
+    const char *cursor = text;
+    for (;;) {
+        std::string field;
+        const int32_t result = String::ReadCSVField(field, cursor, trim, separator, quote);
+        if (result < 0)
+            return false;
+        push_back(std::move(field));
+        if (result == 1)
+            return true;
     }
 }
 
@@ -285,6 +319,11 @@ void string_vector::WriteProfileStr(const char *section, const char *key, const 
         }
     }
     push_back(keyLine);
+}
+
+void string_vector::WriteProfileIntg(const char *section, const char *key, int32_t value)
+{
+    WriteProfileStr(section, key, String::Format("%d", value).c_str());
 }
 
 void string_vector::sort(size_t start)

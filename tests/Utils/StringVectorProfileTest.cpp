@@ -121,10 +121,12 @@ TEST(StringVectorProfile, ReadsBackWhatWasWritten)
     string_vector lines = profile();
     lines.WriteProfileStr("Other", "path", "/tmp/a b");
     lines.WriteProfileStr("Net", "port", "8080");
-    lines.WriteProfileStr("Fresh", "rate", "48000");
+    lines.WriteProfileIntg("Fresh", "rate", 48000);
+    lines.WriteProfileIntg("Fresh", "gain", -12);
     EXPECT_EQ(lines.GetProfileStr("Other", "path", nullptr), "/tmp/a b");
     EXPECT_EQ(lines.GetProfileIntg("NET", "port", 0), 8080);
     EXPECT_EQ(lines.GetProfileIntg("fresh", "rate", 0), 48000);
+    EXPECT_EQ(lines.GetProfileStr("fresh", "gain", nullptr), "-12");
     EXPECT_EQ(lines.GetProfileStr("Other", "x", nullptr), "1");
     lines.WriteProfileStr("Net", nullptr, nullptr);
     EXPECT_EQ(lines.GetProfileStr("Net", "port", "gone"), "gone");

@@ -138,6 +138,82 @@ TEST(StringVector, FindsElementsExactlyAndRegardlessOfCase)
     EXPECT_EQ(list.findi(nullptr, 0), -1);
 }
 
+TEST(StringVector, FindsElementsByWildcard)
+{
+    const string_vector list{"mic.wav", "x.txt", "spk.wav", "", "a*b"};
+    const struct {
+        const char *pattern;
+        size_t start;
+        int32_t index;
+    } cases[] = {
+        {"*.wav", 0, 0}, {"*.wav", 1, 2}, {"*.wav", 3, -1}, {"?.t?t", 0, 1}, {"*", 3, 4},
+        {"a*b", 0, 4},   {"*.WAV", 0, -1}, {"", 0, -1},     {"*", 99, -1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(list.findwild(c.pattern, c.start), c.index) << c.pattern << " from " << c.start;
+    EXPECT_EQ(list.findwild(nullptr, 0), -1);
+}
+
+struct CsvCase {
+    const char *what;
+    Lines fields;
+    bool quoteAlways;
+    char separator, quote;
+    const char *line;
+};
+
+TEST(StringVector, WritesCsvLinesAndReadsThemBack)
+{
+    const CsvCase cases[] = {
+        {"plain", {"a", "b", "c"}, false, ',', '"', "a,b,c"},
+        {"separator and quote inside", {"a,b", "c\"d", "e"}, false, ',', '"', "\"a,b\",\"c\"\"d\",e"},
+        {"always quoted", {"a", ""}, true, ',', '"', "\"a\",\"\""},
+        {"one empty field", {""}, false, ',', '"', "\"\""},
+        {"empty first field", {"", "x"}, false, ',', '"', ",x"},
+        {"two empty fields", {"", ""}, false, ',', '"', ","},
+        {"blanks kept", {" a ", "\tb"}, false, ',', '"', " a ,\tb"},
+        {"other separator and quote", {"a;b", "it's", "c"}, false, ';', '\'', "'a;b';'it''s';c"},
+    };
+    for (const CsvCase &c : cases) {
+        const string_vector saved(c.fields.begin(), c.fields.end());
+        const std::string line = saved.saveToCSVString(0, c.quoteAlways, c.separator, c.quote);
+        EXPECT_EQ(line, c.line) << c.what;
+        string_vector loaded{"old"};
+        EXPECT_TRUE(loaded.loadFromCSVString(line.c_str(), false, c.separator, c.quote)) << c.what;
+        EXPECT_EQ(loaded, saved) << c.what;
+    }
+    const string_vector list{"skipped", "x", "y"};
+    EXPECT_EQ(list.saveToCSVString(1, false, ',', '"'), "x,y");
+    EXPECT_EQ(list.saveToCSVString(3, false, ',', '"'), "");
+}
+
+TEST(StringVector, ReadsCsvLinesAndStopsAtAMalformedField)
+{
+    const struct {
+        const char *text;
+        bool trim;
+        bool read;
+        Lines fields;
+    } cases[] = {
+        {" a , b\t, \"c \"", true, true, {"a", "b", "c"}},
+        {" a , b", false, true, {" a ", " b"}},
+        {"a,", false, true, {"a", ""}},
+        {"a,\"b\"x,c", false, false, {"a"}},
+        {"a,\"open", false, false, {"a"}},
+        {"\"x\"y", false, false, {}},
+    };
+    for (const auto &c : cases) {
+        string_vector list{"old"};
+        EXPECT_EQ(list.loadFromCSVString(c.text, c.trim, ',', '"'), c.read) << c.text;
+        EXPECT_EQ(linesOf(list), c.fields) << c.text;
+    }
+    for (const char *nothing : {"", static_cast<const char *>(nullptr)}) {
+        string_vector list{"old"};
+        EXPECT_FALSE(list.loadFromCSVString(nothing, false, ',', '"'));
+        EXPECT_EQ(linesOf(list), Lines{"old"});
+    }
+}
+
 struct SplitCase {
     const char *text;
     const char *delimiters;
