@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,27 @@ struct LineCase {
     bool lfEnds;
     std::vector<std::string> lines;
 };
+
+void PrintTo(const LineCase &c, std::ostream *out)
+{
+    *out << c.what;
+}
+
+// The case's description in letters and digits, as test names take it.
+std::string caseName(const ::testing::TestParamInfo<LineCase> &info)
+{
+    std::string name;
+    bool upper = true;
+    for (const char *p = info.param.what; *p != '\0'; ++p) {
+        if (!std::isalnum(static_cast<unsigned char>(*p))) {
+            upper = true;
+            continue;
+        }
+        name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(*p))) : *p;
+        upper = false;
+    }
+    return name;
+}
 
 class FileLines : public ::testing::TestWithParam<LineCase> {};
 
@@ -51,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"empty file", "", true, true, {}},
         LineCase{"as read, LF", "a\r\nb\nc", false, true, {"a\r\n", "b\n", "c"}},
         LineCase{"as read, CR LF", "a\nb\r\nc\r", false, false, {"a\nb\r\n", "c\r"}}),
-    [](const auto &info) { return "Case" + std::to_string(info.index); });
+    caseName);
 
 TEST(File, AnswersEveryCallWithoutAFile)
 {
