@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -142,6 +143,31 @@ TEST(PathFiles, ReportsTheProgramDirectoryOrItsRedirection)
     EXPECT_EQ(Path::ExeDirectory(true), real);
     Path::SetRedirect("");
     EXPECT_EQ(Path::ExeDirectory(false), real);
+}
+
+// Run on its own by the next test from a directory too deep for the program path's buffer: the path it gets must
+// be the whole one or none, never one cut short that names another file.
+TEST(PathFiles, NamesTheProgramWholeOrNotAtAll)
+{
+    const std::string program = Path::ExePathName();
+    EXPECT_TRUE(program.empty() || Path::Exists(program)) << program;
+}
+
+TEST(PathFiles, GivesNoCutProgramPathFromADeepDirectory)
+{
+    ScratchDir dir;
+    std::string deep = dir.path();
+    while (deep.size() < 1100)
+        deep += "/" + std::string(200, 'd');
+    ASSERT_TRUE(Path::CreateDir(deep));
+    const std::string copy = deep + "/kve_utils_tests";
+    std::error_code failed;
+    std::filesystem::create_hard_link(Path::ExePathName(), copy, failed);
+    if (failed)
+        std::filesystem::copy_file(Path::ExePathName(), copy, failed);
+    ASSERT_FALSE(failed) << failed.message();
+    const std::string command = "'" + copy + "' --gtest_filter=PathFiles.NamesTheProgramWholeOrNotAtAll >/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
 }
 
 } // namespace
