@@ -151,6 +151,25 @@ TEST(File, WritesReadsAndMovesWithinTheFile)
     EXPECT_EQ(in.seek(2, SEEK_CUR), 5);
 }
 
+TEST(File, HasNoLengthOrPositionOnAStreamThatCannotSeek)
+{
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    FILE *reader = fdopen(ends[0], "rb");
+    ASSERT_NE(reader, nullptr);
+    ASSERT_EQ(write(ends[1], "ab\n", 3), 3);
+    close(ends[1]);
+    {
+        File2 file(reader);
+        EXPECT_EQ(file.getLength(), -1);
+        EXPECT_EQ(file.tell(), -1);
+        std::string line;
+        EXPECT_TRUE(file.fgets(line, true, true));
+        EXPECT_EQ(line, "ab") << "the failed measurement lost no input";
+    }
+    std::fclose(reader);
+}
+
 TEST(File, HoldsOutputInItsBufferUntilFlushedAndReportsAFailedFlush)
 {
     ScratchDir dir;
