@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Utils/StringOracle.h"
 #include "kve/kve_string.h"
 
 namespace {
@@ -89,6 +90,29 @@ TEST(StringCsvAdd, QuotesOnlyWhereNeededAndMarksAnEmptyLine)
     std::string line = "pre";
     String::AddCSVField(line, static_cast<const char *>(nullptr), false, ';', '"');
     EXPECT_EQ(line, "pre;");
+}
+
+TEST(StringCsv, LinesMatchTheCsvModule)
+{
+    const auto rows = kvetest::runTextOracle("csv_lines.py", "31");
+    ASSERT_FALSE(rows.empty());
+    for (const auto &row : rows) {
+        ASSERT_GE(row.size(), 5u);
+        const bool always = row[0] == "1";
+        const char separator = row[1][0], quote = row[2][0];
+        const std::vector<std::string> fields(row.begin() + 3, row.end() - 1);
+        const std::string &expected = row.back();
+        std::string line;
+        for (const std::string &field : fields)
+            String::AddCSVField(line, field, always, separator, quote);
+        EXPECT_EQ(line, expected);
+        std::vector<std::string> read;
+        for (const Read &r : readAll(expected.c_str(), false, separator, quote)) {
+            EXPECT_GE(r.result, 0) << expected;
+            read.push_back(r.field);
+        }
+        EXPECT_EQ(read, fields) << expected;
+    }
 }
 
 } // namespace

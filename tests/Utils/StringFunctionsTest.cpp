@@ -1,11 +1,14 @@
 // Formatting, replacing, trimming, joining, splitting, identifiers and macro expansion of the host strings.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "Utils/StringOracle.h"
 #include "kve/kve_string.h"
 
 namespace {
@@ -22,6 +25,72 @@ TEST(StringFormat, PrintsAnyLengthAndNothingForAMissingFormat)
     const std::string big(200000, 'q');
     EXPECT_EQ(String::Format("<%s>", big.c_str()), "<" + big + ">");
     EXPECT_EQ(String::Format("%s%s", big.c_str(), big.c_str()).size(), 400000u);
+}
+
+// The calendar texts are compared in UTC, the zone the reference writes in.
+class StringCalendar : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char *zone = std::getenv("TZ");
+        hadZone_ = zone != nullptr;
+        if (hadZone_)
+            zone_ = zone;
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    void TearDown() override
+    {
+        if (hadZone_)
+            setenv("TZ", zone_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool hadZone_ = false;
+    std::string zone_;
+};
+
+TEST_F(StringCalendar, DatesAndTimesMatchStrftime)
+{
+    const auto rows = kvetest::runTextOracle("calendar_texts.py", "22");
+    ASSERT_FALSE(rows.empty());
+    for (const auto &row : rows) {
+        ASSERT_EQ(row.size(), 6u);
+        const int64_t t = std::stoll(row[0]);
+        EXPECT_EQ(String::FormatDate(t, 0x10), row[1]) << t;
+        EXPECT_EQ(String::FormatDate(t, 0x20), row[2]) << t;
+        EXPECT_EQ(String::FormatDate(t, 0x00), row[3]) << t;
+        EXPECT_EQ(String::FormatDate(t, 0x31), row[3]) << t;
+        EXPECT_EQ(String::FormatTime(t, 1), row[4]) << t;
+        EXPECT_EQ(String::FormatTime(t, 0x21), row[4]) << t;
+        EXPECT_EQ(String::FormatTime(t, 0), row[5]) << t;
+        EXPECT_EQ(String::FormatTime(t, 2), row[5]) << t;
+        if (t > 0) {
+            EXPECT_EQ(String::FormatDateTime(t, 0x11), row[1] + " " + row[4]) << t;
+            EXPECT_EQ(String::FormatDateTime(t, 0x20), row[2] + " " + row[5]) << t;
+        }
+    }
+}
+
+TEST_F(StringCalendar, KnownDaysAndUnknownTimes)
+{
+    const int64_t day = 1796601600; // 7 December 2026, 00:00:00 UTC
+    EXPECT_EQ(String::FormatDate(day, 0), "12/7/26");
+    EXPECT_EQ(String::FormatDate(day, 0x10), "7/12/26");
+    EXPECT_EQ(String::FormatDate(day, 0x20), "2026/12/7");
+    EXPECT_EQ(String::FormatTime(day, 0), "12:00:00 AM");
+    EXPECT_EQ(String::FormatTime(day + 12 * 3600 + 30 * 60 + 5, 0), "12:30:05 PM");
+    EXPECT_EQ(String::FormatTime(day + 13 * 3600 + 5 * 60 + 9, 0), "1:05:09 PM");
+    EXPECT_EQ(String::FormatTime(day + 13 * 3600 + 5 * 60 + 9, 1), "13:05:09");
+    EXPECT_EQ(String::FormatDate(1104537600, 0), "1/1/05");
+    EXPECT_EQ(String::FormatDateTime(0, 0), "UNKNOWN");
+    EXPECT_EQ(String::FormatDateTime(-1, 0), "UNKNOWN");
+    // From 2038 on bit 31 of the seconds is set: such times are still dates.
+    EXPECT_EQ(String::FormatDateTime(2147483648, 1), "1/19/38 3:14:08");
+    EXPECT_EQ(String::FormatDateTime(day, 1), "12/7/26 0:00:00");
 }
 
 TEST(StringReplace, ReplacesLeftToRightWithoutRescanning)
@@ -129,6 +198,17 @@ TEST(StringCompareWild, MatchesWholeTextsAndCapturesWhatStarsTook)
         if (c.matches) {
             EXPECT_EQ(capture, c.capture) << c.pattern;
         }
+    }
+}
+
+TEST(StringCompareWild, AgreesWithFnmatchOutsideItsStatedExceptions)
+{
+    const auto rows = kvetest::runTextOracle("wildcard_match.py", "21");
+    ASSERT_FALSE(rows.empty());
+    for (const auto &row : rows) {
+        ASSERT_EQ(row.size(), 3u);
+        EXPECT_EQ(String::CompareWild(row[0].c_str(), row[1].c_str()), row[2] == "1")
+            << '[' << row[0] << "] [" << row[1] << ']';
     }
 }
 
