@@ -11,6 +11,7 @@
 
 #include "Utils/SectionLock.h"
 #include "kve/kve_log.h"
+#include "kve/kve_string_vector.h"
 #include "kve/kve_sync.h"
 
 namespace {
@@ -19,13 +20,11 @@ constexpr int kLineBytes = 4096;
 // Room the time stamp may take at the head of a stored line.
 constexpr int kPrefixBytes = 256;
 
-using LineStore = std::vector<std::string>;
-
 // Both stores are usable from the first call on, whichever log it belongs to: the sections are initialised
 // statically, so no first-use set-up can race.
 CRITICAL_SECTION s_log_mutex = {PTHREAD_MUTEX_INITIALIZER};
 CRITICAL_SECTION s_log_mutex2 = {PTHREAD_MUTEX_INITIALIZER};
-LineStore s_log_messages;
+string_vector s_log_messages;
 std::vector<uint32_t> s_binaryData;
 
 bool switchedOn(const int32_t &logSwitch)
@@ -110,7 +109,7 @@ void DumpLog(const char *path)
 {
     if (path == nullptr || path[0] == '\0' || !switchedOn(g_use_text_log))
         return;
-    LineStore lines;
+    string_vector lines;
     {
         kve::SectionLock storeLock(s_log_mutex);
         lines.swap(s_log_messages);
