@@ -52,6 +52,30 @@ template <class Write> void appendToFile(const char *path, Write &&write)
     std::fclose(file);
 }
 
+// Formats and stores one text line. Kept out of line, so a switched-off Tlog sets up no line buffer.
+__attribute__((noinline)) void storeLine(const char *format, va_list args)
+{
+    char line[kLineBytes];
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    int prefix = std::snprintf(line, kPrefixBytes, "%ld.%06ld: ", static_cast<long>(now.tv_sec),
+                               static_cast<long>(now.tv_nsec / 1000));
+    prefix = prefix < 0 ? 0 : prefix > kPrefixBytes - 1 ? kPrefixBytes - 1 : prefix;
+    line[prefix] = '\0';
+    const int n = std::vsnprintf(line + prefix, static_cast<size_t>(kLineBytes - prefix), format, args);
+    // The line is kept all the same, with whatever part of the text was formatted.
+    if (n < 0)
+        reportFormatFault(__LINE__);
+    line[kLineBytes - 1] = '\0';
+    try {
+        std::string stored(line);
+        kve::SectionLock storeLock(s_log_mutex);
+        s_log_messages.push_back(std::move(stored));
+    } catch (...) {
+        // Out of memory: the line is lost, the caller goes on.
+    }
+}
+
 } // namespace
 
 extern "C" {
@@ -81,28 +105,10 @@ void Tlog(const char *format, ...)
 {
     if (!switchedOn(g_use_text_log) || format == nullptr)
         return;
-    char line[kLineBytes];
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    int prefix = std::snprintf(line, kPrefixBytes, "%ld.%06ld: ", static_cast<long>(now.tv_sec),
-                               static_cast<long>(now.tv_nsec / 1000));
-    prefix = prefix < 0 ? 0 : prefix > kPrefixBytes - 1 ? kPrefixBytes - 1 : prefix;
-    line[prefix] = '\0';
     va_list args;
     va_start(args, format);
-    const int n = std::vsnprintf(line + prefix, static_cast<size_t>(kLineBytes - prefix), format, args);
+    storeLine(format, args);
     va_end(args);
-    // The line is kept all the same, with whatever part of the text was formatted.
-    if (n < 0)
-        reportFormatFault(__LINE__);
-    line[kLineBytes - 1] = '\0';
-    try {
-        std::string stored(line);
-        kve::SectionLock storeLock(s_log_mutex);
-        s_log_messages.push_back(std::move(stored));
-    } catch (...) {
-        // Out of memory: the line is lost, the caller goes on.
-    }
 }
 
 void DumpLog(const char *path)
