@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,27 @@ struct LineCase {
     bool lfEnds;
     std::vector<std::string> lines;
 };
+
+void PrintTo(const LineCase &c, std::ostream *out)
+{
+    *out << c.what;
+}
+
+// The case's description in letters and digits, as test names take it.
+std::string caseName(const ::testing::TestParamInfo<LineCase> &info)
+{
+    std::string name;
+    bool upper = true;
+    for (const char *p = info.param.what; *p != '\0'; ++p) {
+        if (!std::isalnum(static_cast<unsigned char>(*p))) {
+            upper = true;
+            continue;
+        }
+        name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(*p))) : *p;
+        upper = false;
+    }
+    return name;
+}
 
 class FileLines : public ::testing::TestWithParam<LineCase> {};
 
@@ -51,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"empty file", "", true, true, {}},
         LineCase{"as read, LF", "a\r\nb\nc", false, true, {"a\r\n", "b\n", "c"}},
         LineCase{"as read, CR LF", "a\nb\r\nc\r", false, false, {"a\nb\r\n", "c\r"}}),
-    [](const auto &info) { return "Case" + std::to_string(info.index); });
+    caseName);
 
 TEST(File, AnswersEveryCallWithoutAFile)
 {
@@ -126,6 +149,25 @@ TEST(File, WritesReadsAndMovesWithinTheFile)
     EXPECT_EQ(in.read(nullptr, 4), 0u);
     EXPECT_EQ(in.seek(3, SEEK_SET), 3);
     EXPECT_EQ(in.seek(2, SEEK_CUR), 5);
+}
+
+TEST(File, HasNoLengthOrPositionOnAStreamThatCannotSeek)
+{
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    FILE *reader = fdopen(ends[0], "rb");
+    ASSERT_NE(reader, nullptr);
+    ASSERT_EQ(write(ends[1], "ab\n", 3), 3);
+    close(ends[1]);
+    {
+        File2 file(reader);
+        EXPECT_EQ(file.getLength(), -1);
+        EXPECT_EQ(file.tell(), -1);
+        std::string line;
+        EXPECT_TRUE(file.fgets(line, true, true));
+        EXPECT_EQ(line, "ab") << "the failed measurement lost no input";
+    }
+    std::fclose(reader);
 }
 
 TEST(File, HoldsOutputInItsBufferUntilFlushedAndReportsAFailedFlush)
