@@ -5,12 +5,13 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <ctime>
 #include <new>
+#include <string>
 
 #include "Utils/SectionLock.h"
 #include "kve/kve_log.h"
+#include "kve/kve_string.h"
 
 namespace {
 
@@ -30,9 +31,12 @@ timespec deadlineFromNow(long nanoseconds)
 // Names the calling thread "Pool<kernel thread id>", as a system monitor lists it.
 void nameThisWorker()
 {
-    char name[32];
-    std::snprintf(name, sizeof name, "Pool%d", static_cast<int>(gettid()));
-    prctl(PR_SET_NAME, name, 0, 0, 0);
+    try {
+        const std::string name = String::Format("Pool%d", static_cast<int>(gettid()));
+        prctl(PR_SET_NAME, name.c_str(), 0, 0, 0);
+    } catch (...) {
+        // Out of memory: the worker keeps the name it inherited.
+    }
 }
 
 } // namespace
