@@ -19,7 +19,7 @@ protected:
     void SetUp() override { log.attach(*channel); }
     void TearDown() override { channel->KillListener(); }
 
-    // A peer that sends the bytes (in two pieces when `cut` is not 0) and then waits for one line of answer,
+    // A peer that sends the bytes (in two chunks when `cut` is not 0) and then waits for one line of answer,
     // which it prints.
     std::unique_ptr<PeerScript> askingPeer(int32_t port, const std::string &bytes, size_t cut = 0)
     {

@@ -33,7 +33,7 @@ std::vector<ReadCase> readCases(size_t capacity)
         {"two texts in one receive", "ab\ncdefghij\n", {}, {"ab", "cdefghij"}},
         {"texts shorter than a header, then a close", "a\nb\n", {}, {"a", "b"}},
         {"carriage return kept", "ab\r\n", {}, {"ab\r"}},
-        {"frame in three pieces", frame(body20), {3, 10}, {frame(body20)}},
+        {"frame in three chunks", frame(body20), {3, 10}, {frame(body20)}},
         {"header holding a line feed, in 6 + 4", header10, {6}, {header10}},
         {"header alone", frame(""), {}, {frame("")}},
         {"text, frame and text in one receive", "ab\n" + frame(body20) + "cd\n", {}, {"ab", frame(body20), "cd"}},

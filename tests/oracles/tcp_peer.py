@@ -1,8 +1,8 @@
 """A TCP peer for the message channels, on the loopback interface.
 
   tcp_peer.py send PORT FILE [--at N,N,...] [--pause-ms MS] [--end close|reset|line|eof]
-      Connects to 127.0.0.1:PORT and sends the bytes of FILE, cut at the given offsets into pieces with a pause
-      between them, so that each piece reaches the other side in a receive of its own. Then ends the connection:
+      Connects to 127.0.0.1:PORT and sends the bytes of FILE, cut at the given offsets into chunks with a pause
+      between them, so that each chunk reaches the other side in a receive of its own. Then ends the connection:
       close; reset (an abortive close); line (reads up to a line feed, prints "got HEX", closes); eof (reads until
       the other side closes, prints "got HEX"). A send the other side refuses ends the sending quietly: a peer that
       announced a length the receiver cannot take is cut off.
