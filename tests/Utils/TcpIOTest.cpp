@@ -86,6 +86,39 @@ TEST(TcpIOSend, PutsTheBytesOnTheWireUnchanged)
     EXPECT_EQ(result, -1);
 }
 
+TEST(TcpIOSend, NetcatReceivesTheTextAndTheFrame)
+{
+    struct Case {
+        const char *name;
+        std::function<int32_t(CTcpIO &, int32_t port)> send;
+        std::string wire;
+    } cases[] = {
+        {"text", [](CTcpIO &c, int32_t port) { return c.SendTcpMessage("127.0.0.1", port, "from the host"); },
+         "from the host\n"},
+        {"frame",
+         [](CTcpIO &c, int32_t port) {
+             const std::string bytes = tcptest::frame("framed body");
+             return c.SendBinaryMessage("localhost", port, bytes.data(), static_cast<int32_t>(bytes.size()));
+         },
+         tcptest::frame("framed body")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const int32_t port = tcptest::freePort();
+        FILE *netcat = ::popen(("nc -l 127.0.0.1 " + std::to_string(port)).c_str(), "r");
+        ASSERT_NE(netcat, nullptr);
+        CTcpIO channel;
+        // Refused until netcat listens; a refused connection carries nothing.
+        EXPECT_TRUE(tcptest::waitUntil([&] { return c.send(channel, port) == 0; }));
+        std::string received;
+        char chunk[256];
+        for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, netcat)) > 0;)
+            received.append(chunk, got);
+        EXPECT_EQ(::pclose(netcat), 0);
+        EXPECT_EQ(received, c.wire);
+    }
+}
+
 TEST(TcpIOSend, RefusesHostsThatNameNoAddress)
 {
     // Only a whole dotted quad other than 0.0.0.0 is an address; none of these is ever connected to.
