@@ -28,6 +28,7 @@ std::vector<ReadCase> readCases(size_t capacity)
     const std::string body20 = "twenty bytes of body";
     const std::string header10 = frame("\xAA\xBB"); // its length byte is a line feed
     const std::string longText(capacity + 100, 'x');
+    const std::string fullFrame = frame(std::string(capacity - kTcpHeaderBytes, 'f'));
     return {
         {"one text", "hello\n", {}, {"hello"}},
         {"two texts in one receive", "ab\ncdefghij\n", {}, {"ab", "cdefghij"}},
@@ -44,6 +45,7 @@ std::vector<ReadCase> readCases(size_t capacity)
         {"header prefix cut by the close", frame(body20).substr(0, 3), {}, {}},
         {"total length 0", framed(0, "abcd"), {}, {}},
         {"total length 4", framed(4, "abcd"), {}, {}},
+        {"total length of the whole buffer", fullFrame + "next\n", {}, {fullFrame, "next"}},
         {"total length one above the buffer", framed(static_cast<uint32_t>(capacity + 1), std::string(64, 'b')), {}, {}},
         {"total length 0x7FFFFFFF", framed(0x7FFFFFFF, std::string(64, 'b')), {}, {}},
         {"zero byte ends a text, later ones kept", std::string("ab\0cd\nef\n", 9), {}, {"ab", "ef"}},
