@@ -174,4 +174,28 @@ TEST(TcpListenerThreads, StoppingWakesListenersBlockedOnPeers)
     }
 }
 
+TEST(TcpListenerThreads, StoppingWakesAnAnswerBlockedOnAPeerThatDoesNotRead)
+{
+    auto server = std::make_unique<CTcpIO2>();
+    const int32_t port = tcptest::freePort();
+    ASSERT_EQ(server->CreateListenerSocket(port), 0);
+    const int peer = connectLoopback(port);
+    ASSERT_GE(peer, 0);
+    ASSERT_EQ(::send(peer, "question\n", 9, MSG_NOSIGNAL), 9);
+    ASSERT_TRUE(tcptest::waitUntil([&] { return server->GetMessageCount() == 1; }));
+
+    // More than the socket buffers hold, to a peer that never reads: the answer blocks until the listener stops.
+    const std::string answer(64 << 20, 'a');
+    std::atomic<int32_t> result{1};
+    std::thread answerer(
+        [&] { result = server->SendBinaryMessage(nullptr, 0, answer.data(), static_cast<int32_t>(answer.size())); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto start = std::chrono::steady_clock::now();
+    server->KillListener();
+    answerer.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(result, -1);
+    ::close(peer);
+}
+
 } // namespace
