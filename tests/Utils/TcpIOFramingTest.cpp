@@ -1,5 +1,8 @@
 // How both server channels read texts and framed messages from a peer over a loopback connection: message
 // boundaries whatever the receives, messages cut by the peer, lengths that cannot be held, and the queue reads.
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -136,6 +139,22 @@ TYPED_TEST(TcpFraming, GetBinaryMessageTellsFramesFromTexts)
     EXPECT_EQ(message, frame("body"));
     EXPECT_EQ(length, 12u);
     EXPECT_EQ(this->channel->GetMessageCount(), 0u);
+}
+
+TYPED_TEST(TcpFraming, ReadMessageGathersATextUpToItsLineFeedOrTheClose)
+{
+    auto reader = std::make_unique<TypeParam>();
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    const std::string bytes = "first\nsecond\ncut short";
+    ASSERT_EQ(::send(pair[1], bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+    ::shutdown(pair[1], SHUT_WR);
+    EXPECT_EQ(reader->ReadMessage(pair[0]), "first");
+    EXPECT_EQ(reader->ReadMessage(pair[0]), "second");
+    EXPECT_EQ(reader->ReadMessage(pair[0]), "cut short");
+    EXPECT_EQ(reader->ReadMessage(pair[0]), "");
+    ::close(pair[0]);
+    ::close(pair[1]);
 }
 
 TYPED_TEST(TcpFraming, ListenerCreationRefusesABusyPortAndASecondStart)
