@@ -101,6 +101,24 @@ TEST_F(TcpIO2Server, RawPortQueuesEachReceiveAndAnswersOnItsConnection)
     EXPECT_EQ(channel->GetMessageCount(), 0u);
 }
 
+TEST_F(TcpIO2Server, ServingAPeerLeavesTheClientSocketAlone)
+{
+    const int32_t port = tcptest::freePort();
+    ASSERT_EQ(channel->CreateListenerSocket(port), 0);
+    auto peer = askingPeer(port, "question\n");
+    ASSERT_TRUE(tcptest::waitUntil([&] { return channel->GetMessageCount() == 1; }));
+    // While a peer is served, the host's own client socket still connects only where it can.
+    const int32_t closedPort = tcptest::freePort();
+    channel->SetHostEnt("localhost", closedPort);
+    ASSERT_EQ(channel->MakeSocket(), 0);
+    EXPECT_EQ(channel->ConnectSocket(0), -1);
+    ASSERT_EQ(channel->MakeSocket(), 0);
+    EXPECT_EQ(channel->ConnectSocket(inet_addr("127.0.0.1")), -1);
+    EXPECT_EQ(channel->SendTcpMessage(nullptr, 0, "answer"), 0);
+    EXPECT_EQ(peer->line(), "got " + tcptest::hex("answer\n"));
+    EXPECT_TRUE(peer->finish());
+}
+
 TEST_F(TcpIO2Server, KillListenerWithoutListenersReturnsAtOnce)
 {
     const auto start = std::chrono::steady_clock::now();
