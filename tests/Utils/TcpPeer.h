@@ -138,11 +138,19 @@ inline std::string sendFromPeer(int32_t port, const std::string &bytes, const st
                                 const std::string &end = "close")
 {
     std::string at;
-    for (size_t cut : cuts)
-        at += (at.empty() ? "" : ",") + std::to_string(cut);
+    // Appends, not operator+ on literals: GCC 12 reads those as overlapping copies (-Wrestrict).
+    for (size_t cut : cuts) {
+        if (!at.empty())
+            at += ',';
+        at += std::to_string(cut);
+    }
     const std::string path = bytesFile(bytes);
-    PeerScript peer("send " + std::to_string(port) + " " + path + (at.empty() ? "" : " --at " + at) +
-                    " --end " + end);
+    std::string command = "send ";
+    command.append(std::to_string(port)).append(" ").append(path);
+    if (!at.empty())
+        command.append(" --at ").append(at);
+    command.append(" --end ").append(end);
+    PeerScript peer(command);
     const std::string printed = peer.line();
     EXPECT_TRUE(peer.finish());
     std::remove(path.c_str());
@@ -160,7 +168,7 @@ struct CallbackLog {
         channel.MessageContext = this;
         channel.DisconnectContext = this;
         channel.MessageCallback = [](void *context, uint64_t queued) -> int32_t {
-            static_cast<CallbackLog *>(context)->add("m" + std::to_string(queued));
+            static_cast<CallbackLog *>(context)->add(std::string("m").append(std::to_string(queued)));
             return 0;
         };
         channel.DisconnectCallback = [](void *context) -> int32_t {
