@@ -53,16 +53,4 @@ private:
     std::vector<std::string> reads_;
 };
 
-// The bytes of a text as the server reports them.
-inline std::string hexOf(const std::string &bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
-    }
-    return hex;
-}
-
 } // namespace kvetest

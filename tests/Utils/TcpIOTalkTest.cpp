@@ -14,23 +14,20 @@
 #include <vector>
 
 #include "Utils/ScriptedServer.h"
+#include "Utils/TcpPeer.h"
 #include "kve/kve_tcp_talk.h"
 
 namespace {
 
-using kvetest::hexOf;
 using kvetest::ScriptedServer;
+using tcptest::hex;
 
 const std::string kOk = "send:6f6b0a"; // "ok\n"
 
-// The bytes of a framed message of `total` bytes whose body repeats `fill`.
+// A framed message of `total` bytes whose body repeats `fill`.
 std::string frame(uint32_t total, char fill)
 {
-    std::string bytes = {'\x03', '\x00', '\xff', '\x07'};
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes += static_cast<char>(total >> shift & 0xFF);
-    bytes.resize(total, fill);
-    return bytes;
+    return tcptest::framed(total, std::string(total - kTcpHeaderBytes, fill));
 }
 
 struct Reply {
@@ -94,13 +91,13 @@ TEST(TcpIOTalk, TextRequestsGetTheirRepliesOrAFailureThatClosesTheConnection)
         {"a negative time-out waits without limit", "pause:300," + kOk, -1, 1, "ok", 0},
         {"a time-out below 10 still waits one tick", "pause:50," + kOk, 5, 1, "ok", 0},
         {"a frame of 20 bytes in 6 and 14, line feeds in its body",
-         "send:" + hexOf(frame20.substr(0, 6)) + ",pause:50,send:" + hexOf(frame20.substr(6)), 100, 1, frame20, 20},
+         "send:" + hex(frame20.substr(0, 6)) + ",pause:50,send:" + hex(frame20.substr(6)), 100, 1, frame20, 20},
         {"a header holding a line feed, sent 6 + 4",
-         "send:" + hexOf(frame10.substr(0, 6)) + ",pause:50,send:" + hexOf(frame10.substr(6)), 100, 1, frame10, 10},
+         "send:" + hex(frame10.substr(0, 6)) + ",pause:50,send:" + hex(frame10.substr(6)), 100, 1, frame10, 10},
         {"the peer closes", "close", 100, CTcpIOTalk::kPeerClosed, "", 0},
         {"the peer resets", "reset", 100, CTcpIOTalk::kReceiveFailed, "", 0},
         {"a text cut short by a close", "send:6f6b,close", 100, CTcpIOTalk::kPeerClosed, "", 0},
-        {"a frame cut short by a close", "send:" + hexOf(frame20.substr(0, 10)) + ",close", 100,
+        {"a frame cut short by a close", "send:" + hex(frame20.substr(0, 10)) + ",close", 100,
          CTcpIOTalk::kPeerClosed, "", 0},
         {"a text filling the whole buffer", "fill:1048576", 100, CTcpIOTalk::kPeerClosed, "", 0},
         {"a frame of total length 0", "frame:0:0", 100, CTcpIOTalk::kBadLength, "", 0},
@@ -134,7 +131,7 @@ TEST(TcpIOTalk, TextRequestsGetTheirRepliesOrAFailureThatClosesTheConnection)
         talk.KillSocket();
         const std::string reconnected = c.result == 1 ? "0 " : "1 ";
         EXPECT_EQ(server.finish(),
-                  (std::vector<std::string>{"0 " + hexOf("hello\n"), reconnected + hexOf(next + "\n")}));
+                  (std::vector<std::string>{"0 " + hex("hello\n"), reconnected + hex(next + "\n")}));
     }
 }
 
@@ -151,7 +148,7 @@ TEST(TcpIOTalk, ASilentServerTimesOutWithinTheTicksAndTheNextRequestReconnects)
     EXPECT_LE(waited, 0.7);
     EXPECT_EQ(request(talk, "127.0.0.1", server.port(), "again", 50).text, "ok");
     talk.KillSocket();
-    EXPECT_EQ(server.finish(), (std::vector<std::string>{"0 " + hexOf("anyone?\n"), "1 " + hexOf("again\n")}));
+    EXPECT_EQ(server.finish(), (std::vector<std::string>{"0 " + hex("anyone?\n"), "1 " + hex("again\n")}));
 }
 
 struct BinaryReplyCase {
@@ -170,7 +167,7 @@ TEST(TcpIOTalk, BinaryRequestsGetFramedRawAndReassembledReplies)
     const std::string request = frame(12, 'q');
     const std::string framed = frame(16, 'r');
     const std::vector<BinaryReplyCase> cases = {
-        {"a framed reply", "send:" + hexOf(framed), false, false, 1, hexOf(framed)},
+        {"a framed reply", "send:" + hex(framed), false, false, 1, hex(framed)},
         {"a raw reply", "send:68656c6c6f", false, true, 1, "68656c6c6f"},
         {"three words gathered", "send:aabb0300,pause:30,send:01020304,pause:30,send:05060708", true, true, 1,
          "aabb03000102030405060708"},
@@ -194,12 +191,12 @@ TEST(TcpIOTalk, BinaryRequestsGetFramedRawAndReassembledReplies)
         EXPECT_EQ(r.result, c.result);
         if (r.result == 1) {
             const std::string got(r.data, r.length);
-            EXPECT_EQ(hexOf(got), c.hex);
+            EXPECT_EQ(hex(got), c.hex);
             EXPECT_EQ(r.data[r.length], '\0');
             EXPECT_EQ(r.text, c.raw ? "" : got);
         }
         talk.KillSocket();
-        EXPECT_EQ(server.finish(), std::vector<std::string>{"0 " + hexOf(request)});
+        EXPECT_EQ(server.finish(), std::vector<std::string>{"0 " + hex(request)});
     }
 }
 
@@ -221,7 +218,7 @@ TEST(TcpIOTalk, FailedBinarySendsReportTheirCode)
     std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the reset reaches the channel's socket
     r = binaryRequest(talk, server.port(), header, 100, false);
     EXPECT_TRUE(r.result == CTcpIOTalk::kSendFailed || r.result == CTcpIOTalk::kReceiveFailed) << r.result;
-    EXPECT_EQ(server.finish(), (std::vector<std::string>{"0 " + hexOf(header), "0 " + hexOf(header)}));
+    EXPECT_EQ(server.finish(), (std::vector<std::string>{"0 " + hex(header), "0 " + hex(header)}));
 }
 
 // Only a resolvable name or a dotted quad other than 0.0.0.0 names a destination; a refused connection is -1; a
@@ -240,7 +237,7 @@ TEST(TcpIOTalk, HostTextsAndRefusedPorts)
     EXPECT_EQ(request(talk, "127.0.0.1", refusing.port, "hi", 100).result, -1);
     EXPECT_EQ(request(talk, "localhost", server.port(), "hi", 100).text, "ok");
     talk.KillSocket();
-    EXPECT_EQ(server.finish(), std::vector<std::string>{"0 " + hexOf("hi\n")});
+    EXPECT_EQ(server.finish(), std::vector<std::string>{"0 " + hex("hi\n")});
 }
 
 // Text goes out with one line feed at its end, in chunks; an empty text sends nothing; a peer that is gone gives
