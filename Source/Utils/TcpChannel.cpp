@@ -16,7 +16,7 @@ namespace kve::tcp {
 
 namespace {
 
-constexpr size_t kSendPiece = 1024;
+constexpr size_t kSendChunk = 1024;
 
 bool startsWithDigit(const char *text)
 {
@@ -124,7 +124,7 @@ int32_t ClientSocket::SendString(int socket, const char *text)
         line += '\n';
     for (size_t sent = 0; sent < line.size();) {
         const ssize_t result =
-            ::send(socket, line.data() + sent, std::min(kSendPiece, line.size() - sent), MSG_NOSIGNAL);
+            ::send(socket, line.data() + sent, std::min(kSendChunk, line.size() - sent), MSG_NOSIGNAL);
         if (result <= 0)
             return static_cast<int32_t>(result);
         sent += static_cast<size_t>(result);

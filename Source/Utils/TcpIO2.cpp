@@ -1,7 +1,23 @@
 // The kept-connection server channel: each listener reads the connection it accepted until the peer closes it, and
 // the host answers on the latest accepted connection still open.
+#include <unistd.h>
+
 #include "Utils/TcpFraming.h"
 #include "kve/kve_tcp.h"
+
+namespace {
+
+// A descriptor of the send's own on the kept connection's socket, or -1 when there is none. The listener may close
+// the kept descriptor meanwhile: its number may then be reused, never this one, and the shutdown that comes with
+// the close makes a send under way fail at once. So a send that blocks on a peer that does not read holds no lock
+// the listeners or KillListener wait for.
+int borrow(std::mutex &lock, const int &kept)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return kept < 0 ? -1 : ::dup(kept);
+}
+
+} // namespace
 
 CTcpIO2::~CTcpIO2()
 {
@@ -11,12 +27,12 @@ CTcpIO2::~CTcpIO2()
 
 int32_t CTcpIO2::SendTcpMessage(const char *, int32_t, const char *text)
 {
-    // Held while sending: the listener closing this connection waits, so the reply never reaches a descriptor
-    // closed or reused under it.
-    std::lock_guard<std::mutex> lock(m_connectionLock);
-    if (m_kept < 0)
+    const int connection = borrow(m_connectionLock, m_kept);
+    if (connection < 0)
         return -1;
-    if (SendString(m_kept, text) >= 0)
+    const int32_t sent = SendString(connection, text);
+    ::close(connection);
+    if (sent >= 0)
         return 0;
     KillSocket();
     return -1;
@@ -24,10 +40,14 @@ int32_t CTcpIO2::SendTcpMessage(const char *, int32_t, const char *text)
 
 int32_t CTcpIO2::SendBinaryMessage(const char *, int32_t, const void *bytes, int32_t count)
 {
-    std::lock_guard<std::mutex> lock(m_connectionLock);
-    if (m_kept < 0 || (count > 0 && bytes == nullptr))
+    if (count > 0 && bytes == nullptr)
         return -1;
-    return kve::tcp::sendAll(m_kept, bytes, count);
+    const int connection = borrow(m_connectionLock, m_kept);
+    if (connection < 0)
+        return -1;
+    const int32_t result = kve::tcp::sendAll(connection, bytes, count);
+    ::close(connection);
+    return result;
 }
 
 int32_t CTcpIO2::CreateListenerSocket(int32_t port)

@@ -1,7 +1,7 @@
 // Message channels over TCP on IPv4 for host programs.
 //
 // A message on the wire is either a text, a run of bytes holding neither a zero byte nor a line feed and ended by
-// one line feed (a carriage return before it stays part of the text), or a framed binary message: the word
+// one line feed (a carriage return before it stays in the text), or a framed binary message: the word
 // kTcpMessageMagic, the total length in bytes counting the kTcpHeaderBytes header bytes, then the body (words
 // little-endian). Texts and framed messages may follow each other on one connection. The senders put the caller's
 // bytes on the wire as they stand: the caller builds the header.
@@ -58,7 +58,7 @@ public:
     int32_t ConnectSocket(uint32_t address);
     // Closes the client socket and forgets the destination.
     void KillSocket();
-    // Sends the text, a line feed appended unless it ends in one, in pieces of at most 1024 bytes: 0 when all went
+    // Sends the text, a line feed appended unless it ends in one, in chunks of at most 1024 bytes: 0 when all went
     // out (an empty or null text sends nothing), else the failing send's result (0 or negative).
     int32_t SendString(int socket, const char *text);
     // The dotted IPv4 address at the index among this machine's interface addresses other than 127.0.0.1; the

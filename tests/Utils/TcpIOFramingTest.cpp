@@ -1,5 +1,8 @@
 // How both server channels read texts and framed messages from a peer over a loopback connection: message
 // boundaries whatever the receives, messages cut by the peer, lengths that cannot be held, and the queue reads.
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -28,12 +31,13 @@ std::vector<ReadCase> readCases(size_t capacity)
     const std::string body20 = "twenty bytes of body";
     const std::string header10 = frame("\xAA\xBB"); // its length byte is a line feed
     const std::string longText(capacity + 100, 'x');
+    const std::string fullFrame = frame(std::string(capacity - kTcpHeaderBytes, 'f'));
     return {
         {"one text", "hello\n", {}, {"hello"}},
         {"two texts in one receive", "ab\ncdefghij\n", {}, {"ab", "cdefghij"}},
         {"texts shorter than a header, then a close", "a\nb\n", {}, {"a", "b"}},
         {"carriage return kept", "ab\r\n", {}, {"ab\r"}},
-        {"frame in three pieces", frame(body20), {3, 10}, {frame(body20)}},
+        {"frame in three chunks", frame(body20), {3, 10}, {frame(body20)}},
         {"header holding a line feed, in 6 + 4", header10, {6}, {header10}},
         {"header alone", frame(""), {}, {frame("")}},
         {"text, frame and text in one receive", "ab\n" + frame(body20) + "cd\n", {}, {"ab", frame(body20), "cd"}},
@@ -44,6 +48,7 @@ std::vector<ReadCase> readCases(size_t capacity)
         {"header prefix cut by the close", frame(body20).substr(0, 3), {}, {}},
         {"total length 0", framed(0, "abcd"), {}, {}},
         {"total length 4", framed(4, "abcd"), {}, {}},
+        {"total length of the whole buffer", fullFrame + "next\n", {}, {fullFrame, "next"}},
         {"total length one above the buffer", framed(static_cast<uint32_t>(capacity + 1), std::string(64, 'b')), {}, {}},
         {"total length 0x7FFFFFFF", framed(0x7FFFFFFF, std::string(64, 'b')), {}, {}},
         {"zero byte ends a text, later ones kept", std::string("ab\0cd\nef\n", 9), {}, {"ab", "ef"}},
@@ -134,6 +139,22 @@ TYPED_TEST(TcpFraming, GetBinaryMessageTellsFramesFromTexts)
     EXPECT_EQ(message, frame("body"));
     EXPECT_EQ(length, 12u);
     EXPECT_EQ(this->channel->GetMessageCount(), 0u);
+}
+
+TYPED_TEST(TcpFraming, ReadMessageGathersATextUpToItsLineFeedOrTheClose)
+{
+    auto reader = std::make_unique<TypeParam>();
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    const std::string bytes = "first\nsecond\ncut short";
+    ASSERT_EQ(::send(pair[1], bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+    ::shutdown(pair[1], SHUT_WR);
+    EXPECT_EQ(reader->ReadMessage(pair[0]), "first");
+    EXPECT_EQ(reader->ReadMessage(pair[0]), "second");
+    EXPECT_EQ(reader->ReadMessage(pair[0]), "cut short");
+    EXPECT_EQ(reader->ReadMessage(pair[0]), "");
+    ::close(pair[0]);
+    ::close(pair[1]);
 }
 
 TYPED_TEST(TcpFraming, ListenerCreationRefusesABusyPortAndASecondStart)

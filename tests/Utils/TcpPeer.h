@@ -132,7 +132,7 @@ inline std::string bytesFile(const std::string &bytes)
     return path;
 }
 
-// Sends the bytes to the local port in pieces cut at the offsets, then ends the connection as `end` says
+// Sends the bytes to the local port in chunks cut at the offsets, then ends the connection as `end` says
 // (close, reset, line, eof); returns what the peer printed of a reply, as bytes.
 inline std::string sendFromPeer(int32_t port, const std::string &bytes, const std::vector<size_t> &cuts = {},
                                 const std::string &end = "close")

@@ -1,15 +1,16 @@
 """A TCP peer for the message channels, on the loopback interface.
 
   tcp_peer.py send PORT FILE [--at N,N,...] [--pause-ms MS] [--end close|reset|line|eof]
-      Connects to 127.0.0.1:PORT and sends the bytes of FILE, cut at the given offsets into pieces with a pause
-      between them, so that each piece reaches the other side in a receive of its own. Then ends the connection:
+      Connects to 127.0.0.1:PORT and sends the bytes of FILE, cut at the given offsets into chunks with a pause
+      between them, so that each chunk reaches the other side in a receive of its own. Then ends the connection:
       close; reset (an abortive close); line (reads up to a line feed, prints "got HEX", closes); eof (reads until
       the other side closes, prints "got HEX"). A send the other side refuses ends the sending quietly: a peer that
       announced a length the receiver cannot take is cut off.
 
-  tcp_peer.py serve [--count N]
-      Listens on a free loopback port, prints "port P", then accepts N connections one after another and prints
-      "conn HEX" with all the bytes each carried until it was closed.
+  tcp_peer.py serve
+      Listens on a free loopback port, prints "port P", then accepts connections one after another and prints
+      "conn HEX" with all the bytes each carried until it was closed, until a connection carries "end" and a line
+      feed.
 """
 import argparse
 import socket
@@ -53,7 +54,7 @@ def serve(args):
     listener.listen(8)
     listener.settimeout(20)
     print("port %d" % listener.getsockname()[1], flush=True)
-    for _ in range(args.count):
+    while True:
         connection, _ = listener.accept()
         connection.settimeout(20)
         got = b""
@@ -63,6 +64,8 @@ def serve(args):
                 break
             got += chunk
         connection.close()
+        if got == b"end\n":
+            break
         print("conn " + got.hex(), flush=True)
     listener.close()
 
@@ -78,7 +81,6 @@ def main():
     p.add_argument("--end", choices=["close", "reset", "line", "eof"], default="close")
     p.set_defaults(run=send)
     p = sub.add_parser("serve")
-    p.add_argument("--count", type=int, default=1)
     p.set_defaults(run=serve)
     args = parser.parse_args()
     args.run(args)
