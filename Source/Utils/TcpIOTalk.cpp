@@ -68,10 +68,13 @@ hostent *CTcpIOTalk::TranslateAddress(const char *host)
 void CTcpIOTalk::SetHostEnt(const char *host, int32_t port)
 {
     const uint16_t networkPort = htons(static_cast<uint16_t>(port & 0xFFFF));
-    if (networkPort == m_port)
+    // The host is compared too: a new host on the same port must not reach the old one.
+    const std::string hostText = host != nullptr ? host : "";
+    if (networkPort == m_port && hostText == m_host)
         return;
     KillSocket();
     m_port = networkPort;
+    m_host = hostText;
     const hostent *entry = TranslateAddress(host);
     m_hasAddress = entry != nullptr && entry->h_addrtype == AF_INET && entry->h_length == sizeof(in_addr) &&
                    entry->h_addr_list[0] != nullptr;
@@ -119,6 +122,7 @@ void CTcpIOTalk::KillSocket()
     m_socket = -1;
     m_connected = false;
     m_port = 0;
+    m_host.clear();
     m_hasAddress = false;
 }
 

@@ -53,8 +53,8 @@ public:
     // The host entry of a name (null for a null or empty text, one starting with a digit, or a failed lookup). The
     // record belongs to the calling thread and is overwritten by its next lookup.
     static hostent *TranslateAddress(const char *host);
-    // Selects the destination: when the port differs from the current one, closes the connection and resolves the
-    // host again. The host alone is not compared.
+    // Selects the destination: when the port or the host text differs from the current one, closes the connection
+    // and resolves the host again.
     void SetHostEnt(const char *host, int32_t port);
     // Opens the socket (with TCP_NODELAY) unless one is open.
     void MakeSocket();
@@ -79,6 +79,7 @@ private:
 
     int m_socket = -1;
     uint16_t m_port = 0;
+    std::string m_host;
     bool m_hasAddress = false;
     in_addr m_address{};
     bool m_connected = false;

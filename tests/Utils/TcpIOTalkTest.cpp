@@ -222,7 +222,7 @@ TEST(TcpIOTalk, FailedBinarySendsReportTheirCode)
 }
 
 // Only a resolvable name or a dotted quad other than 0.0.0.0 names a destination; a refused connection is -1; a
-// failed destination does not stick to the channel.
+// failed or earlier destination does not stick to the channel when the host changes.
 TEST(TcpIOTalk, HostTextsAndRefusedPorts)
 {
     ScriptedServer server({"line," + kOk});
@@ -235,6 +235,7 @@ TEST(TcpIOTalk, HostTextsAndRefusedPorts)
         EXPECT_EQ(request(talk, host, server.port(), "hi", 100).result, -1);
     }
     EXPECT_EQ(request(talk, "127.0.0.1", refusing.port, "hi", 100).result, -1);
+    talk.SetHostEnt("127.0.0.1", server.port()); // a dotted quad leaves no resolved address behind
     EXPECT_EQ(request(talk, "localhost", server.port(), "hi", 100).text, "ok");
     talk.KillSocket();
     EXPECT_EQ(server.finish(), std::vector<std::string>{"0 " + hex("hi\n")});
