@@ -41,13 +41,20 @@ char *toHeap(const char *text, size_t length)
     return block;
 }
 
-// Formats into the local area; output cut at its end is reported, as it reaches the holder shortened.
-bool formatArea(char *area, const char *caller, const char *format, va_list args)
+// Formats into the local area, then sets or appends a copy; output cut at the area's end is reported, as it reaches
+// the holder shortened.
+void formatResult(gsResult *result, bool append, const char *format, va_list args)
 {
+    char area[kFormatArea];
     const int length = vsnprintf(area, kFormatArea, format, args);
-    if (length >= 0 && static_cast<size_t>(length) >= kFormatArea)
-        DBPanic("buffer overrun in %s", caller);
-    return length >= 0;
+    if (length < 0)
+        return;
+    if (static_cast<size_t>(length) >= kFormatArea)
+        DBPanic("buffer overrun in %s", append ? "GS_ApfResult" : "GS_SpfResult");
+    if (append)
+        GS_AppendResult(result, area, static_cast<const char *>(nullptr));
+    else
+        GS_SetResult(result, area, GS_RESULT_COPY);
 }
 
 } // namespace
@@ -176,26 +183,20 @@ extern "C" void GS_SpfResult(gsResult *result, const char *format, ...)
 {
     if (result == nullptr)
         return;
-    char area[kFormatArea];
     va_list args;
     va_start(args, format);
-    const bool formatted = formatArea(area, "GS_SpfResult", format, args);
+    formatResult(result, false, format, args);
     va_end(args);
-    if (formatted)
-        GS_SetResult(result, area, GS_RESULT_COPY);
 }
 
 extern "C" void GS_ApfResult(gsResult *result, const char *format, ...)
 {
     if (result == nullptr)
         return;
-    char area[kFormatArea];
     va_list args;
     va_start(args, format);
-    const bool formatted = formatArea(area, "GS_ApfResult", format, args);
+    formatResult(result, true, format, args);
     va_end(args);
-    if (formatted)
-        GS_AppendResult(result, area, static_cast<const char *>(nullptr));
 }
 
 extern "C" char *GS_Spf(char *buffer, const char *format, ...)
