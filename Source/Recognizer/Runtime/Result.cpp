@@ -30,10 +30,10 @@ void makeEmpty(gsResult *result)
     result->length = 0;
 }
 
-// Moves `length` characters and a terminator into a new recognizer block; null when memory is short.
-char *toHeap(const char *text, size_t length)
+// Copies `length` characters and a terminator into a new recognizer block of `room` bytes; null when memory is short.
+char *toHeap(const char *text, size_t length, size_t room)
 {
-    auto *block = static_cast<char *>(dbMalloc(length + 1));
+    auto *block = static_cast<char *>(dbMalloc(room));
     if (block != nullptr) {
         std::memcpy(block, text, length);
         block[length] = '\0';
@@ -101,7 +101,7 @@ extern "C" void GS_SetResult(gsResult *result, const char *text, uintptr_t mode)
             result->text = result->inlineText;
             result->disposer = GS_RESULT_STATIC;
         } else {
-            char *copy = toHeap(text, length);
+            char *copy = toHeap(text, length, length + 1);
             if (copy == nullptr)
                 return;
             result->text = copy;
@@ -150,7 +150,7 @@ extern "C" void GS_AppendResult(gsResult *result, ...)
         char *const oldText = result->text;
         const uintptr_t oldDisposer = result->disposer;
         if (total > kInlineAppendLimit) {
-            char *moved = toHeap(oldText, current);
+            char *moved = toHeap(oldText, current, total + 1);
             if (moved == nullptr)
                 return;
             result->text = moved;

@@ -25,13 +25,6 @@ std::string foreignReport(const void *ptr)
     return text;
 }
 
-// Strips the panic stamps so reports compare by their messages.
-std::string withoutStamps(const std::string &text)
-{
-    static const std::regex stamp("\nDBPanic:\n \\d{8} \\d\\d:\\d\\d:\\d\\d ");
-    return std::regex_replace(text, stamp, "|");
-}
-
 } // namespace
 
 TEST(RecognizerAllocator, BlocksRecordTheSizeLastAskedForAndKeepTheirContents)
