@@ -140,7 +140,7 @@ extern "C" void GS_AppendResult(gsResult *result, ...)
     }
     va_end(args);
 
-    // A text appended may be part of the holder's own: the old text is let go only once everything is copied.
+    // A text appended may lie within the holder's own: the old text is let go only once everything is copied.
     char *const oldText = result->text;
     const uintptr_t oldDisposer = result->disposer;
     bool letGo = false;
