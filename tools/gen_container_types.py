@@ -84,13 +84,18 @@ def parse_field(token, where):
 
 
 def data_lines(path):
-    """(place for messages, type name, rest of the line) of each line that is not blank or a comment."""
+    """(place for messages, type name, rest of the entry) of each entry; an indented line continues the one before."""
+    entries = []
     with open(path, encoding="utf-8") as source:
         for number, line in enumerate(source, 1):
-            line = line.strip()
-            if line and not line.startswith("#"):
-                name, _, body = line.partition(":")
-                yield f"{path}:{number} {name}", name, body.strip()
+            if not line.strip() or line.startswith("#"):
+                continue
+            if line[0].isspace() and entries:
+                entries[-1][2] += " " + line.strip()
+                continue
+            name, _, body = line.strip().partition(":")
+            entries.append([f"{path}:{number} {name}", name, body.strip()])
+    return [tuple(entry) for entry in entries]
 
 
 def read_types():

@@ -51,16 +51,16 @@ typedef struct adapt_taskDataTrig1 adapt_taskDataTrig1;
 typedef struct adapt_taskDataTrig2 adapt_taskDataTrig2;
 typedef struct adapt_taskDataTrig3 adapt_taskDataTrig3;
 typedef struct arrayS2D arrayS2D;
-typedef struct dnn_cC dnn_cC;
+typedef struct dnnS8Net dnnS8Net;
 typedef struct dnn_cC_array dnn_cC_array;
-typedef struct dnn_fC dnn_fC;
-typedef struct dnn_sC dnn_sC;
-typedef struct nn_cnnC nn_cnnC;
+typedef struct dnnFloatNet dnnFloatNet;
+typedef struct dnnS16Net dnnS16Net;
+typedef struct cnnC cnnC;
 typedef struct dtwsv_dtwc7 dtwsv_dtwc7;
 typedef struct dtwsv_dtwv0 dtwsv_dtwv0;
 typedef struct efsdet1 efsdet1;
 typedef struct fbank_fconstant2 fbank_fconstant2;
-typedef struct fbank_iconstant2 fbank_iconstant2;
+typedef struct fbankTables fbankTables;
 typedef struct fcontext_def fcontext_def;
 typedef struct fcontext_pipe fcontext_pipe;
 typedef struct fsdet3 fsdet3;
@@ -84,21 +84,21 @@ typedef struct match match;
 typedef struct mfccdd_constant mfccdd_constant;
 typedef struct mfccdd_iconstant mfccdd_iconstant;
 typedef struct mfccdd_iconstant5 mfccdd_iconstant5;
-typedef struct mfccdd_iconstant6 mfccdd_iconstant6;
+typedef struct imfccddTables imfccddTables;
 typedef struct mfccdd_ivariable3 mfccdd_ivariable3;
 typedef struct mfccdd_variable mfccdd_variable;
 typedef struct nn_descript nn_descript;
 typedef struct nn_descript2 nn_descript2;
-typedef struct nn_descript3 nn_descript3;
-typedef struct nn_durmodel nn_durmodel;
-typedef struct nn_durmodele nn_durmodele;
+typedef struct nnNames nnNames;
+typedef struct nnDuration nnDuration;
+typedef struct nnDurationEntry nnDurationEntry;
 typedef struct nn_innC nn_innC;
 typedef struct nn_lnnC nn_lnnC;
-typedef struct nn_map nn_map;
+typedef struct nnNamesMap nnNamesMap;
 typedef struct nn_nnC nn_nnC;
 typedef struct nn_nnmC nn_nnmC;
 typedef struct nn_phone nn_phone;
-typedef struct nn_triphone nn_triphone;
+typedef struct nnNamesEntry nnNamesEntry;
 typedef struct oneint oneint;
 typedef struct phonerec_const phonerec_const;
 typedef struct phonerec_const2 phonerec_const2;
@@ -264,9 +264,9 @@ struct adapt_adapt1 {
 // "adapt/adaptAcousticModel1"
 struct adapt_adaptAcousticModel1 {
     int16_t f0;
-    nn_cnnC *f1;
+    cnnC *f1;
     int16_t f2;
-    dnn_cC *f3;
+    dnnS8Net *f3;
 };
 
 // "adapt/adaptBackgroundData1"
@@ -362,7 +362,7 @@ struct adapt_adaptFeatureOb1 {
 // "adapt/adaptFeatureObC1"
 struct adapt_adaptFeatureObC1 {
     int16_t f0;
-    mfccdd_iconstant6 *f1;
+    imfccddTables *f1;
     int16_t f2;
     int16_t f3;
 };
@@ -370,7 +370,7 @@ struct adapt_adaptFeatureObC1 {
 // "adapt/adaptFeatureObC2"
 struct adapt_adaptFeatureObC2 {
     int16_t f0;
-    mfccdd_iconstant6 *f1;
+    imfccddTables *f1;
     int16_t f2;
     fcontext_def *f3;
     int16_t f4;
@@ -387,9 +387,9 @@ struct adapt_adaptModelTrig1 {
     int16_t f3;
     adapt_adaptAcousticModel1 *f4;
     int16_t f5;
-    dnn_cC *f6;
+    dnnS8Net *f6;
     int16_t f7;
-    nn_descript3 *f8;
+    nnNames *f8;
     int32_t f9;
     int16_t f10;
     usearch_searchfC15 *f11;
@@ -430,7 +430,7 @@ struct adapt_adaptParamsNnsv1 {
     int32_t f1;
     int16_t *f2;
     int16_t f3;
-    dnn_fC *f4;
+    dnnFloatNet *f4;
     int32_t f5;
     int32_t *f6;
     int16_t f7;
@@ -497,7 +497,7 @@ struct adapt_adaptRecog1 {
     int32_t f9;
     int32_t f10;
     int16_t f11;
-    nn_descript3 *f12;
+    nnNames *f12;
     int16_t f13;
     usearch_searchfC15 *f14;
     usearch_searchfV6 *f15;
@@ -571,7 +571,7 @@ struct adapt_adaptTriCatList1 {
     int16_t f0;
     int16_t f1;
     int16_t f2;
-    nn_descript3 *f3;
+    nnNames *f3;
     int32_t f4;
     int16_t *f5;
     int32_t f6;
@@ -727,9 +727,9 @@ struct adapt_adaptTriggerFeat1 {
 // "adapt/adaptTriggerSegSearch1"
 struct adapt_adaptTriggerSegSearch1 {
     int16_t f0;
-    dnn_cC *f1;
+    dnnS8Net *f1;
     int16_t f2;
-    nn_descript3 *f3;
+    nnNames *f3;
     int16_t f4;
     char *f5;
     int32_t f6;
@@ -748,11 +748,11 @@ struct adapt_adaptTriggerUser1 {
     int16_t f7;
     adapt_adaptAcousticModel1 *f8;
     int16_t f9;
-    dnn_cC *f10;
+    dnnS8Net *f10;
     int16_t f11;
     usearch_searchfC15 *f12;
     int16_t f13;
-    nn_descript3 *f14;
+    nnNames *f14;
     int16_t f15;
     int32_t *f16;
     int16_t *f17;
@@ -774,11 +774,11 @@ struct adapt_adaptTriggerUser2 {
     int16_t f7;
     adapt_adaptAcousticModel1 *f8;
     int16_t f9;
-    dnn_cC *f10;
+    dnnS8Net *f10;
     int16_t f11;
     usearch_searchfC15 *f12;
     int16_t f13;
-    nn_descript3 *f14;
+    nnNames *f14;
     int16_t f15;
     int32_t *f16;
     int16_t *f17;
@@ -874,9 +874,9 @@ struct adapt_taskDataTrig1 {
     int16_t f16;
     adapt_adaptAcousticModel1 *f17;
     int16_t f18;
-    nn_descript3 *f19;
+    nnNames *f19;
     int16_t f20;
-    nn_descript3 *f21;
+    nnNames *f21;
     int32_t f22;
     int32_t f23;
     int32_t f24;
@@ -951,9 +951,9 @@ struct adapt_taskDataTrig2 {
     int16_t f21;
     int16_t f22;
     int16_t f23;
-    nn_descript3 *f24;
+    nnNames *f24;
     int16_t f25;
-    nn_descript3 *f26;
+    nnNames *f26;
     int32_t f27;
     int32_t f28;
     int32_t f29;
@@ -1028,9 +1028,9 @@ struct adapt_taskDataTrig3 {
     int16_t f21;
     int16_t f22;
     int16_t f23;
-    nn_descript3 *f24;
+    nnNames *f24;
     int16_t f25;
-    nn_descript3 *f26;
+    nnNames *f26;
     int32_t f27;
     int32_t f28;
     int32_t f29;
@@ -1088,52 +1088,52 @@ struct arrayS2D {
 };
 
 // "dnn/cC"
-struct dnn_cC {
-    int16_t f0;
-    int16_t f1;
-    int32_t f2;
-    int16_t *f3;
-    char *f4;
-    int16_t *f5;
-    char *f6;
+struct dnnS8Net {
+    int16_t layerCount;
+    int16_t rowScaleCount;
+    int32_t weightCount;
+    int16_t *layerSizes;
+    char *layerFlags;
+    int16_t *rowScales;
+    char *weights;
 };
 
 // "dnn/cC/array"
 struct dnn_cC_array {
     int32_t f0;
-    dnn_cC *f1;
+    dnnS8Net *f1;
 };
 
 // "dnn/fC"
-struct dnn_fC {
-    int16_t f0;
-    int32_t f1;
-    int16_t *f2;
-    char *f3;
-    float *f4;
+struct dnnFloatNet {
+    int16_t layerCount;
+    int32_t weightCount;
+    int16_t *layerSizes;
+    char *layerFlags;
+    float *weights;
 };
 
 // "dnn/sC"
-struct dnn_sC {
-    int16_t f0;
-    int16_t f1;
-    int32_t f2;
-    int16_t *f3;
-    char *f4;
-    int16_t *f5;
-    int16_t *f6;
+struct dnnS16Net {
+    int16_t layerCount;
+    int16_t rowScaleCount;
+    int32_t weightCount;
+    int16_t *layerSizes;
+    char *layerFlags;
+    int16_t *rowScales;
+    int16_t *weights;
 };
 
 // "nn/cnnC"
-struct nn_cnnC {
-    int16_t f0[3];
-    int16_t f1;
-    int16_t f2;
-    int32_t f3;
-    int16_t *f4;
-    int16_t *f5;
-    int16_t *f6;
-    char *f7;
+struct cnnC {
+    int16_t sizes[3];
+    int16_t tableLength;
+    int16_t scaleCount;
+    int32_t weightCount;
+    int16_t *sigmoidTable;
+    int16_t *logSigmoidTable;
+    int16_t *rowScales;
+    char *weights;
 };
 
 // "dtwsv/dtwc7"
@@ -1147,7 +1147,7 @@ struct dtwsv_dtwc7 {
     float *f6;
     int32_t *f7;
     int32_t *f8;
-    nn_cnnC f9;
+    cnnC f9;
 };
 
 // "dtwsv/dtwv0"
@@ -1236,30 +1236,30 @@ struct fbank_fconstant2 {
 };
 
 // "fbank/iconstant2"
-struct fbank_iconstant2 {
-    float f0;
-    float f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t f8;
-    int16_t f9;
-    int16_t f10;
-    int16_t f11;
-    int16_t f12;
-    int16_t f13;
-    int16_t f14;
-    int16_t *f15;
-    int16_t *f16;
-    int16_t *f17;
-    int16_t *f18;
-    int16_t *f19;
-    int16_t *f20;
-    int16_t *f21;
-    int16_t *f22;
+struct fbankTables {
+    float framePeriod;
+    float windowLength;
+    int16_t sampleRate;
+    int16_t lowEdge;
+    int16_t bands;
+    int16_t hop;
+    int16_t window;
+    int16_t halfWindow;
+    int16_t fftLength;
+    int16_t logTableLength;
+    int16_t edgeCount;
+    int16_t weightCount;
+    int16_t cosineTableLength;
+    int16_t spareCount;
+    int16_t spare;
+    int16_t *windowTable;
+    int16_t *logTable;
+    int16_t *cosineTable;
+    int16_t *edges;
+    int16_t *weights;
+    int16_t *bandMeans;
+    int16_t *bandScales;
+    int16_t *spareArray;
 };
 
 // "fcontext/def"
@@ -1574,71 +1574,71 @@ struct mfccdd_iconstant {
 
 // "mfccdd/iconstant5"
 struct mfccdd_iconstant5 {
-    float f0;
-    float f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t f8;
-    int16_t f9;
-    int16_t f10;
-    int16_t f11;
-    int16_t f12;
-    int16_t f13;
-    int16_t f14;
-    int16_t f15;
-    int16_t f16;
-    int16_t f17;
-    int16_t f18;
-    int16_t f19;
-    int16_t *f20;
-    int16_t *f21;
-    int16_t *f22;
-    int32_t *f23;
-    int16_t *f24;
-    int16_t *f25;
-    int16_t *f26;
-    int16_t *f27;
-    int16_t *f28;
-    int16_t *f29;
+    float framePeriodMs;
+    float windowLengthMs;
+    int16_t sampleRate;
+    int16_t carried3;
+    int16_t carried4;
+    int16_t firstBand;
+    int16_t bandCount;
+    int16_t hop;
+    int16_t window;
+    int16_t fftLength;
+    int16_t cepstrumCount;
+    int16_t dctCount;
+    int16_t logLength;
+    int16_t bandStartCount;
+    int16_t bandRangeCount;
+    int16_t weightCount;
+    int16_t twiddleCount;
+    int16_t historyLength;
+    int16_t meanCountCap;
+    int16_t exponentCount;
+    int16_t *windowTable;
+    int16_t *dctMatrix;
+    int16_t *logValues;
+    int32_t *logBreakpoints;
+    int16_t *lifter;
+    int16_t *twiddles;
+    int16_t *bandStarts;
+    int16_t *bandRanges;
+    int16_t *bandWeights;
+    int16_t *exponentCorrection;
 };
 
 // "mfccdd/iconstant6"
-struct mfccdd_iconstant6 {
-    float f0;
-    float f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t f8;
-    int16_t f9;
-    int16_t f10;
-    int16_t f11;
-    int16_t f12;
-    int16_t f13;
-    int16_t f14;
-    int16_t f15;
-    int16_t f16;
-    int16_t f17;
-    int16_t f18;
-    int16_t f19;
-    int16_t *f20;
-    int16_t *f21;
-    int16_t *f22;
-    int32_t *f23;
-    int16_t *f24;
-    int16_t *f25;
-    int16_t *f26;
-    int16_t *f27;
-    int16_t *f28;
-    int16_t *f29;
-    int16_t f30;
+struct imfccddTables {
+    float framePeriodMs;
+    float windowLengthMs;
+    int16_t sampleRate;
+    int16_t carried3;
+    int16_t carried4;
+    int16_t firstBand;
+    int16_t bandCount;
+    int16_t hop;
+    int16_t window;
+    int16_t fftLength;
+    int16_t cepstrumCount;
+    int16_t dctCount;
+    int16_t logLength;
+    int16_t bandStartCount;
+    int16_t bandRangeCount;
+    int16_t weightCount;
+    int16_t twiddleCount;
+    int16_t historyLength;
+    int16_t meanCountCap;
+    int16_t exponentCount;
+    int16_t *windowTable;
+    int16_t *dctMatrix;
+    int16_t *logValues;
+    int32_t *logBreakpoints;
+    int16_t *lifter;
+    int16_t *twiddles;
+    int16_t *bandStarts;
+    int16_t *bandRanges;
+    int16_t *bandWeights;
+    int16_t *exponentCorrection;
+    int16_t options;
 };
 
 // "mfccdd/ivariable3"
@@ -1663,7 +1663,7 @@ struct nn_descript {
     int16_t f0;
     int16_t f1;
     nn_phone *f2;
-    nn_map *f3;
+    nnNamesMap *f3;
     int32_t f4;
     char *f5;
     int16_t f6;
@@ -1675,69 +1675,69 @@ struct nn_descript {
 
 // "nn/descript2"
 struct nn_descript2 {
-    int16_t f0;
-    int16_t f1;
-    nn_phone *f2;
-    nn_map *f3;
-    int32_t f4;
-    char *f5;
-    int16_t f6;
-    int16_t f7;
-    int32_t *f8;
-    int32_t f9;
-    char *f10;
-    int16_t f11;
-    int16_t *f12;
-    int16_t f13;
-    int16_t f14;
+    int16_t entryCount;
+    int16_t mapCount;
+    nn_phone *entries;
+    nnNamesMap *maps;
+    int32_t textALength;
+    char *textA;
+    int16_t extraValue;
+    int16_t phoneCount;
+    int32_t *phoneValues;
+    int32_t textBLength;
+    char *textB;
+    int16_t aliasCount;
+    int16_t *aliasTable;
+    int16_t firstAliasId;
+    int16_t trailingIdCount;
 };
 
 // "nn/descript3"
-struct nn_descript3 {
-    int16_t f0;
-    int16_t f1;
-    nn_triphone *f2;
-    nn_map *f3;
-    int32_t f4;
-    char *f5;
-    int16_t f6;
-    int16_t f7;
-    int32_t *f8;
-    int32_t f9;
-    char *f10;
-    int16_t f11;
-    int16_t *f12;
-    int16_t f13;
-    int16_t f14;
+struct nnNames {
+    int16_t entryCount;
+    int16_t mapCount;
+    nnNamesEntry *entries;
+    nnNamesMap *maps;
+    int32_t textALength;
+    char *textA;
+    int16_t extraValue;
+    int16_t phoneCount;
+    int32_t *phoneValues;
+    int32_t textBLength;
+    char *textB;
+    int16_t aliasCount;
+    int16_t *aliasTable;
+    int16_t firstAliasId;
+    int16_t trailingIdCount;
 };
 
 // "nn/durmodel"
-struct nn_durmodel {
-    int32_t f0;
-    int32_t f1;
-    int16_t f2;
-    nn_durmodele *f3;
+struct nnDuration {
+    int32_t namesCrc;
+    int32_t entryCount;
+    int16_t phoneCount;
+    nnDurationEntry *entries;
 };
 
 // "nn/durmodele"
-struct nn_durmodele {
-    int16_t f0;
-    int16_t f1;
-    int16_t f2;
-    int16_t f3;
-    int32_t *f4;
+struct nnDurationEntry {
+    int16_t phoneId;
+    int16_t minDuration;
+    int16_t maxDuration;
+    int16_t childCount;
+    int32_t *children;
 };
 
 // "nn/innC"
 struct nn_innC {
-    int16_t f0[3];
-    int16_t f1;
-    int16_t f2;
-    int32_t f3;
-    int16_t *f4;
-    int16_t *f5;
-    int16_t *f6;
-    int16_t *f7;
+    int16_t sizes[3];
+    int16_t tableLength;
+    int16_t scaleCount;
+    int32_t weightCount;
+    int16_t *sigmoidTable;
+    int16_t *logSigmoidTable;
+    int16_t *rowScales;
+    int16_t *weights;
 };
 
 // "nn/lnnC"
@@ -1752,19 +1752,19 @@ struct nn_lnnC {
 };
 
 // "nn/map"
-struct nn_map {
-    int32_t f0;
-    int16_t f1;
-    int16_t f2;
-    int16_t f3;
+struct nnNamesMap {
+    int32_t value;
+    int16_t first;
+    int16_t second;
+    int16_t third;
 };
 
 // "nn/nnC"
 struct nn_nnC {
-    int16_t f0[3];
-    char f1;
-    int32_t f2;
-    float *f3;
+    int16_t sizes[3];
+    char reserved;
+    int32_t weightCount;
+    float *weights;
 };
 
 // "nn/nnmC"
@@ -1783,31 +1783,31 @@ struct nn_nnmC {
 
 // "nn/phone"
 struct nn_phone {
-    int16_t f0;
-    int16_t f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    int32_t f6;
-    int16_t *f7;
-    int16_t *f8;
+    int16_t countA;
+    int16_t countB;
+    int16_t value0;
+    int16_t value1;
+    int16_t value2;
+    int16_t value3;
+    int32_t nameOffset;
+    int16_t *arrayA;
+    int16_t *arrayB;
 };
 
 // "nn/triphone"
-struct nn_triphone {
-    int16_t f0;
-    int16_t f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    int32_t f6;
-    int16_t *f7;
-    int16_t *f8;
-    int16_t f9;
-    int32_t f10;
-    int16_t *f11;
+struct nnNamesEntry {
+    int16_t countA;
+    int16_t countB;
+    int16_t value0;
+    int16_t value1;
+    int16_t value2;
+    int16_t value3;
+    int32_t nameOffset;
+    int16_t *arrayA;
+    int16_t *arrayB;
+    int16_t entryType;
+    int32_t countT;
+    int16_t *arrayT;
 };
 
 // "oneint"
@@ -1871,7 +1871,7 @@ struct phonerec_feat {
     int16_t f1;
     mfccdd_ivariable3 *f2;
     int16_t f3;
-    mfccdd_iconstant6 *f4;
+    imfccddTables *f4;
     int16_t f5;
     void *f6;
     int16_t f7;
@@ -2813,7 +2813,7 @@ struct speaker_speakerTriCatList1 {
     int16_t f0;
     int16_t f1;
     int16_t f2;
-    nn_descript3 *f3;
+    nnNames *f3;
     int32_t f4;
     int16_t *f5;
     int32_t f6;
@@ -2849,7 +2849,7 @@ struct speaker_spkrSubject2 {
     float f7;
     int16_t f8;
     int16_t f9;
-    nn_cnnC *f10;
+    cnnC *f10;
     float f11;
     char f12;
     char f13;
@@ -2858,7 +2858,7 @@ struct speaker_spkrSubject2 {
     int16_t *f16;
     int16_t f17;
     int16_t f18;
-    nn_cnnC *f19;
+    cnnC *f19;
     int16_t f20;
 };
 
@@ -2874,7 +2874,7 @@ struct speaker_spkrSubject3 {
     float f7;
     int16_t f8;
     int16_t f9;
-    nn_cnnC *f10;
+    cnnC *f10;
     float f11;
     char f12;
     char f13;
@@ -2883,7 +2883,7 @@ struct speaker_spkrSubject3 {
     int16_t *f16;
     int16_t f17;
     int16_t f18;
-    nn_cnnC *f19;
+    cnnC *f19;
     int16_t f20;
 };
 
@@ -4181,7 +4181,7 @@ struct usearch_tuning10 {
     int16_t f26;
     usearch_graph5 *f27;
     int16_t f28;
-    nn_descript3 *f29;
+    nnNames *f29;
     int16_t f30;
 };
 
@@ -4221,7 +4221,7 @@ struct usearch_tuning11 {
     int16_t f31;
     usearch_graph5 *f32;
     int16_t f33;
-    nn_descript3 *f34;
+    nnNames *f34;
     int16_t f35;
 };
 
@@ -4381,7 +4381,7 @@ struct usearch_tuning8 {
     int16_t f19;
     usearch_graph5 *f20;
     int16_t f21;
-    nn_descript3 *f22;
+    nnNames *f22;
     int16_t f23;
 };
 
@@ -4409,7 +4409,7 @@ struct usearch_tuning9 {
     int16_t f19;
     usearch_graph5 *f20;
     int16_t f21;
-    nn_descript3 *f22;
+    nnNames *f22;
     int16_t f23;
 };
 

@@ -194,9 +194,18 @@ TEST(RecognizerRegistry, RecordLayoutsKeepEveryFieldApart) {
 }
 
 TEST(RecognizerRegistry, NamedRecordsSitWhereTheirRowsPlaceThem) {
-    // The names entries of both stored forms keep their published sizes: 48 bytes current, 32 bytes earlier.
-    EXPECT_EQ(sizeof(nn_triphone), 48u);
-    EXPECT_EQ(sizeof(nn_phone), 32u);
+    // Records whose size the code that reads them relies on: both forms of the names entries, its map records
+    // and the duration-tree entries.
+    struct Size {
+        const char* type;
+        size_t named, stated;
+    };
+    const Size sizes[] = {{"nn/triphone", sizeof(nnNamesEntry), 48}, {"nn/phone", sizeof(nn_phone), 32},
+                          {"nn/map", sizeof(nnNamesMap), 12}, {"nn/durmodele", sizeof(nnDurationEntry), 16}};
+    for (const Size& s : sizes) {
+        EXPECT_EQ(s.named, s.stated) << s.type;
+        EXPECT_EQ(findRow(s.type)->recordSize, s.stated) << s.type;
+    }
     EXPECT_EQ(findRow("nn/descript3")->fields[2].aux2, 48);
     EXPECT_EQ(findRow("nn/descript2")->fields[2].aux2, 32);
 
@@ -212,6 +221,8 @@ TEST(RecognizerRegistry, NamedRecordsSitWhereTheirRowsPlaceThem) {
         {"arrayS2D", {offsetof(arrayS2D, dims), offsetof(arrayS2D, dataCount), offsetof(arrayS2D, data),
                       offsetof(arrayS2D, rows)}},
         {"oneint", {offsetof(oneint, value)}},
+        {"nn/durmodel", {offsetof(nnDuration, namesCrc), offsetof(nnDuration, entryCount),
+                         offsetof(nnDuration, phoneCount), offsetof(nnDuration, entries)}},
     };
     for (const Case& c : cases) {
         const containerDescriptor* row = findRow(c.type);
