@@ -113,6 +113,8 @@ bool writeCount(const containerDescriptor* type, int32_t countField, void* recor
 // n elements of the given width, most significant byte first.
 void putElements(uint8_t* out, const uint8_t* values, uint64_t n, uint32_t width)
 {
+    if (n == 0)
+        return;
     switch (width) {
     case 1:
         std::memcpy(out, values, n);

@@ -101,12 +101,11 @@ void expectSeparate(const containerDescriptor* type, const void* original, const
             continue;
         EXPECT_NE(a, b) << type->name << where;
         if (f.type == FIELD_STRUCT_ARRAY) {
-            const uint32_t count = *static_cast<const int32_t*>(
-                containerGetField(nullptr, type, f.aux1, const_cast<void*>(original)));
-            const uint32_t width = type->fields[f.aux1].type == FIELD_CHAR    ? 0xFF
-                                   : type->fields[f.aux1].type == FIELD_SHORT ? 0xFFFF
-                                                                               : 0xFFFFFFFF;
-            for (uint32_t k = 0; k < (count & width); ++k)
+            const fieldDescriptor& counter = type->fields[f.aux1];
+            const size_t width = counter.type == FIELD_CHAR ? 1 : counter.type == FIELD_SHORT ? 2 : 4;
+            uint32_t count = 0;
+            std::memcpy(&count, static_cast<const uint8_t*>(original) + counter.offset, width); // little-endian host
+            for (uint32_t k = 0; k < count; ++k)
                 expectSeparate(nested, static_cast<const uint8_t*>(a) + k * f.aux2,
                                static_cast<const uint8_t*>(b) + k * f.aux2, where);
         }
@@ -124,8 +123,9 @@ TEST(ContainerLookup, FindsEveryRegisteredTypeByItsName)
     const containerDescriptor* rows = containerRegistry(&count);
     ASSERT_EQ(count, 260u);
     for (uint32_t i = 0; i < count; ++i) {
-        if (i > 0)
+        if (i > 0) {
             EXPECT_LT(std::strcmp(rows[i - 1].name, rows[i].name), 0) << rows[i].name;
+        }
         const containerDescriptor* found = nullptr;
         EXPECT_EQ(containerFind(nullptr, rows[i].name, &found), 0) << rows[i].name;
         EXPECT_EQ(found, &rows[i]);
