@@ -328,15 +328,11 @@ uint64_t leastEncodedSize(const containerDescriptor* type, int depth)
     uint64_t least = 0;
     for (int32_t i = 0; i < type->fieldCount && depth < 64; ++i) {
         const fieldDescriptor& f = type->fields[i];
-        if (f.type >= FIELD_TYPE_COUNT)
-            continue;
-        if (fieldTypeIsFixed(f.type) && f.type != FIELD_STRUCT) {
-            least += uint64_t(uint32_t(f.aux1)) * elementWidth[f.type];
-        } else if (f.type == FIELD_STRUCT) {
-            const containerDescriptor* nested;
+        const containerDescriptor* nested;
+        if (f.type == FIELD_STRUCT) {
             if (containerFind(nullptr, f.nested, &nested) == 0)
                 least += uint64_t(uint32_t(f.aux1)) * leastEncodedSize(nested, depth + 1);
-        } else if (f.type == FIELD_INT64) {
+        } else if (fieldTypeIsFixed(f.type) || f.type == FIELD_INT64) {
             least += uint64_t(uint32_t(f.aux1)) * elementWidth[f.type];
         }
     }

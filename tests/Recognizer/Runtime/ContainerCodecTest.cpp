@@ -284,6 +284,19 @@ TEST(ContainerFree, ReleasesTheArraysOfRecordsHeldInPlace)
     dbFree(noise);
 }
 
+// A record whose count promises elements its array does not hold is refused rather than read through null.
+TEST(ContainerEncode, CountWithoutItsBlockFails)
+{
+    Session session;
+    float params[] = {1.0f};
+    const wave w = {3, nullptr, 1, params};
+    uint8_t out[64];
+    int64_t position = 0;
+    EXPECT_EQ(containerEncode(session.get(), typeNamed("wave"), &w, out, &position), 1);
+    EXPECT_EQ(session.text(), "containerEncode failed: Invalid object data");
+    EXPECT_EQ(containerDeepCopy(session.get(), typeNamed("wave"), &w), nullptr);
+}
+
 // Arrays of a nested type the registry lacks: fine while empty, a lookup failure as soon as they hold elements.
 TEST(ContainerNested, UnregisteredTypeFailsOnlyWhenItsArrayHasElements)
 {
