@@ -168,7 +168,7 @@ def has_struct(types, type_name):
 
 
 def member(field, fields, types, record_names):
-    """The C declaration of one field."""
+    """The C declaration of one field; nested records spelled with "struct", as a field may share its type's name."""
     if field.code == NDIM:
         # A two-dimensional table is rows of the data's element type; deeper tables are walked as raw pointers.
         dims = fields[field.aux1]
@@ -180,12 +180,12 @@ def member(field, fields, types, record_names):
         c_type = identifier(field.nested, record_names)
         if field.code == STRUCT_ARRAY:
             if has_struct(types, field.nested):
-                return f"{c_type} *{field.name};"
+                return f"struct {c_type} *{field.name};"
             return f"void *{field.name};"
         if not has_struct(types, field.nested):
             fail(f"inline record {field.nested} has no fields")
         suffix = f"[{field.aux1}]" if field.aux1 != 1 else ""
-        return f"{c_type} {field.name}{suffix};"
+        return f"struct {c_type} {field.name}{suffix};"
     inline, _, c_type, _ = SCALARS[field.letter]
     if field.code == inline:
         suffix = f"[{field.aux1}]" if field.aux1 != 1 else ""

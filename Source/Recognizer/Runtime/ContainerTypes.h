@@ -139,30 +139,30 @@ typedef struct pronunx_variable3 pronunx_variable3;
 typedef struct pronunx_xtbl pronunx_xtbl;
 typedef struct raw raw;
 typedef struct snr_snr1 snr_snr1;
-typedef struct speaker_catIdxList1 speaker_catIdxList1;
+typedef struct catIdxList catIdxList;
 typedef struct speaker_featCache1 speaker_featCache1;
 typedef struct speaker_segCache1 speaker_segCache1;
 typedef struct speaker_enrollCache1 speaker_enrollCache1;
-typedef struct speaker_idxInfo1 speaker_idxInfo1;
+typedef struct idxInfo idxInfo;
 typedef struct speaker_line1 speaker_line1;
-typedef struct speaker_modlist1 speaker_modlist1;
-typedef struct speaker_sfa1 speaker_sfa1;
-typedef struct speaker_sfaMatrix1 speaker_sfaMatrix1;
-typedef struct speaker_sfaTrain1 speaker_sfaTrain1;
+typedef struct modlist modlist;
+typedef struct sfa sfa;
+typedef struct sfaMatrix sfaMatrix;
+typedef struct sfaTrain sfaTrain;
 typedef struct speaker_speaker1 speaker_speaker1;
 typedef struct speaker_speaker2 speaker_speaker2;
 typedef struct speaker_speaker4 speaker_speaker4;
 typedef struct speaker_speaker5 speaker_speaker5;
-typedef struct speaker_speaker6 speaker_speaker6;
+typedef struct Speaker Speaker;
 typedef struct speaker_speakerAntiData1 speaker_speakerAntiData1;
 typedef struct speaker_speakerAntiData2 speaker_speakerAntiData2;
 typedef struct speaker_speakerAntiData3 speaker_speakerAntiData3;
-typedef struct speaker_speakerAntiVec1 speaker_speakerAntiVec1;
-typedef struct speaker_speakerDBFeats1 speaker_speakerDBFeats1;
+typedef struct speakerAntiVec speakerAntiVec;
+typedef struct speakerDBFeats speakerDBFeats;
 typedef struct speaker_speakerFeatsDB1 speaker_speakerFeatsDB1;
 typedef struct speaker_speakerTriCatList1 speaker_speakerTriCatList1;
-typedef struct speaker_speakerVecShort1 speaker_speakerVecShort1;
-typedef struct speaker_spkrSubject2 speaker_spkrSubject2;
+typedef struct speakerVecShort speakerVecShort;
+typedef struct spkrSubject spkrSubject;
 typedef struct speaker_spkrSubject3 speaker_spkrSubject3;
 typedef struct speaker_userCache1 speaker_userCache1;
 typedef struct textnorm_graph textnorm_graph;
@@ -179,7 +179,7 @@ typedef struct textnorm_regexpC3 textnorm_regexpC3;
 typedef struct textnorm_regexpC4 textnorm_regexpC4;
 typedef struct textnorm_regexpC5 textnorm_regexpC5;
 typedef struct usearch_amodel usearch_amodel;
-typedef struct usearch_amodel2 usearch_amodel2;
+typedef struct searchModel searchModel;
 typedef struct usearch_amodelLS usearch_amodelLS;
 typedef struct usearch_asearch1 usearch_asearch1;
 typedef struct usearch_asearchC usearch_asearchC;
@@ -225,7 +225,7 @@ typedef struct usearch_searchfC11 usearch_searchfC11;
 typedef struct usearch_searchfC12 usearch_searchfC12;
 typedef struct usearch_searchfC13 usearch_searchfC13;
 typedef struct usearch_searchfC14 usearch_searchfC14;
-typedef struct usearch_searchfC15 usearch_searchfC15;
+typedef struct searchfC searchfC;
 typedef struct usearch_searchfV5 usearch_searchfV5;
 typedef struct usearch_searchfV6 usearch_searchfV6;
 typedef struct usearch_tuneC0 usearch_tuneC0;
@@ -264,9 +264,9 @@ struct adapt_adapt1 {
 // "adapt/adaptAcousticModel1"
 struct adapt_adaptAcousticModel1 {
     int16_t f0;
-    cnnC *f1;
+    struct cnnC *f1;
     int16_t f2;
-    dnnS8Net *f3;
+    struct dnnS8Net *f3;
 };
 
 // "adapt/adaptBackgroundData1"
@@ -274,7 +274,7 @@ struct adapt_adaptBackgroundData1 {
     int32_t f0;
     int16_t f1;
     int32_t f2;
-    adapt_adaptBackgroundVec1 *f3;
+    struct adapt_adaptBackgroundVec1 *f3;
     int32_t f4;
     int32_t *f5;
     int32_t f6;
@@ -327,28 +327,28 @@ struct adapt_adaptEnrollmentCheckTrigger1 {
 struct adapt_adaptEnrollmentCheckTriggerEnroll1 {
     int32_t f0;
     int16_t f1;
-    adapt_adaptCheckField1 *f2;
+    struct adapt_adaptCheckField1 *f2;
 };
 
 // "adapt/adaptEnrollments1"
 struct adapt_adaptEnrollments1 {
     int16_t f0;
     int32_t f1;
-    adapt_adaptTriggerEnrollInternalData1 *f2;
+    struct adapt_adaptTriggerEnrollInternalData1 *f2;
 };
 
 // "adapt/adaptEnrollments2"
 struct adapt_adaptEnrollments2 {
     int16_t f0;
     int32_t f1;
-    adapt_adaptTriggerEnrollInternalData2 *f2;
+    struct adapt_adaptTriggerEnrollInternalData2 *f2;
 };
 
 // "adapt/adaptFeatureOb1"
 struct adapt_adaptFeatureOb1 {
     int16_t f0;
     int16_t f1;
-    mfccdd_ivariable3 *f2;
+    struct mfccdd_ivariable3 *f2;
     int16_t f3;
     void *f4;
     int16_t f5;
@@ -362,7 +362,7 @@ struct adapt_adaptFeatureOb1 {
 // "adapt/adaptFeatureObC1"
 struct adapt_adaptFeatureObC1 {
     int16_t f0;
-    imfccddTables *f1;
+    struct imfccddTables *f1;
     int16_t f2;
     int16_t f3;
 };
@@ -370,11 +370,11 @@ struct adapt_adaptFeatureObC1 {
 // "adapt/adaptFeatureObC2"
 struct adapt_adaptFeatureObC2 {
     int16_t f0;
-    imfccddTables *f1;
+    struct imfccddTables *f1;
     int16_t f2;
-    fcontext_def *f3;
+    struct fcontext_def *f3;
     int16_t f4;
-    pmvdr_fconstant *f5;
+    struct pmvdr_fconstant *f5;
     int16_t f6;
     int32_t f7;
 };
@@ -385,16 +385,16 @@ struct adapt_adaptModelTrig1 {
     char *f1;
     int32_t f2;
     int16_t f3;
-    adapt_adaptAcousticModel1 *f4;
+    struct adapt_adaptAcousticModel1 *f4;
     int16_t f5;
-    dnnS8Net *f6;
+    struct dnnS8Net *f6;
     int16_t f7;
-    nnNames *f8;
+    struct nnNames *f8;
     int32_t f9;
     int16_t f10;
-    usearch_searchfC15 *f11;
+    struct searchfC *f11;
     int16_t f12;
-    adapt_adaptFeatureObC2 *f13;
+    struct adapt_adaptFeatureObC2 *f13;
     int16_t f14;
     int32_t *f15;
     int16_t f16;
@@ -421,7 +421,7 @@ struct wave {
 struct adapt_adaptNoiseWave1 {
     int32_t f0;
     int32_t *f1;
-    wave f2;
+    struct wave f2;
 };
 
 // "adapt/adaptParamsNnsv1"
@@ -430,7 +430,7 @@ struct adapt_adaptParamsNnsv1 {
     int32_t f1;
     int16_t *f2;
     int16_t f3;
-    dnnFloatNet *f4;
+    struct dnnFloatNet *f4;
     int32_t f5;
     int32_t *f6;
     int16_t f7;
@@ -488,21 +488,21 @@ struct adapt_adaptRecog1 {
     int16_t f0;
     int16_t f1;
     int16_t f2;
-    adapt_adaptAcousticModel1 *f3;
+    struct adapt_adaptAcousticModel1 *f3;
     int32_t f4;
     int16_t f5;
-    adapt_adaptFeatureOb1 *f6;
+    struct adapt_adaptFeatureOb1 *f6;
     int32_t f7;
     int32_t *f8;
     int32_t f9;
     int32_t f10;
     int16_t f11;
-    nnNames *f12;
+    struct nnNames *f12;
     int16_t f13;
-    usearch_searchfC15 *f14;
-    usearch_searchfV6 *f15;
+    struct searchfC *f14;
+    struct usearch_searchfV6 *f15;
     int16_t f16;
-    phonerec_const2 *f17;
+    struct phonerec_const2 *f17;
     int16_t f18;
     int32_t *f19;
     int16_t f20;
@@ -521,7 +521,7 @@ struct adapt_adaptSeg1 {
 // "adapt/adaptTaskParams1"
 struct adapt_adaptTaskParams1 {
     int16_t f0;
-    adapt_adaptTaskParamsTrig1 *f1;
+    struct adapt_adaptTaskParamsTrig1 *f1;
 };
 
 // "adapt/adaptTaskParamsTrig1"
@@ -532,11 +532,11 @@ struct adapt_adaptTaskParamsTrig1 {
     int16_t f3;
     int32_t *f4;
     int16_t f5;
-    adapt_adaptParamsTrig1 *f6;
+    struct adapt_adaptParamsTrig1 *f6;
     int16_t f7;
-    adapt_adaptParamsNnsv1 *f8;
+    struct adapt_adaptParamsNnsv1 *f8;
     int16_t f9;
-    adapt_adaptTriggerEnrollSettings1 *f10;
+    struct adapt_adaptTriggerEnrollSettings1 *f10;
 };
 
 // "adapt/adaptTaskTrig1"
@@ -553,17 +553,17 @@ struct adapt_adaptTaskTrig1 {
     int16_t f9;
     int32_t *f10;
     int16_t f11;
-    adapt_adaptRecog1 *f12;
+    struct adapt_adaptRecog1 *f12;
     int16_t f13;
     void *f14;
     int16_t f15;
-    adapt_adaptParamsTrig1 *f16;
+    struct adapt_adaptParamsTrig1 *f16;
     int16_t f17;
-    adapt_adaptParamsNnsv1 *f18;
+    struct adapt_adaptParamsNnsv1 *f18;
     int16_t f19;
-    adapt_adaptTriggerEnrollSettings1 *f20;
+    struct adapt_adaptTriggerEnrollSettings1 *f20;
     int16_t f21;
-    adapt_adaptTriggerUserList1 *f22;
+    struct adapt_adaptTriggerUserList1 *f22;
 };
 
 // "adapt/adaptTriCatList1"
@@ -571,7 +571,7 @@ struct adapt_adaptTriCatList1 {
     int16_t f0;
     int16_t f1;
     int16_t f2;
-    nnNames *f3;
+    struct nnNames *f3;
     int32_t f4;
     int16_t *f5;
     int32_t f6;
@@ -584,7 +584,7 @@ struct adapt_adaptTriCatList1 {
     int32_t *f13;
     int32_t f14;
     int32_t *f15;
-    adapt_adaptSeg1 *f16;
+    struct adapt_adaptSeg1 *f16;
 };
 
 // "adapt/adaptTriggerEnrollInputData1"
@@ -606,9 +606,9 @@ struct adapt_adaptTriggerEnrollInternalData1 {
     int32_t f0;
     int16_t f1;
     int32_t f2;
-    adapt_adaptTriggerFeat1 *f3;
+    struct adapt_adaptTriggerFeat1 *f3;
     int16_t f4;
-    adapt_adaptTriggerEnrollInternalStats1 *f5;
+    struct adapt_adaptTriggerEnrollInternalStats1 *f5;
 };
 
 // "adapt/adaptTriggerEnrollInternalData2"
@@ -616,9 +616,9 @@ struct adapt_adaptTriggerEnrollInternalData2 {
     int32_t f0;
     int16_t f1;
     int32_t f2;
-    adapt_adaptTriggerFeat1 *f3;
+    struct adapt_adaptTriggerFeat1 *f3;
     int16_t f4;
-    adapt_adaptTriggerEnrollInternalStats2 *f5;
+    struct adapt_adaptTriggerEnrollInternalStats2 *f5;
 };
 
 // "adapt/adaptTriggerEnrollInternalStats1"
@@ -642,9 +642,9 @@ struct adapt_adaptTriggerEnrollInternalStats1 {
     int16_t f16;
     char *f17;
     int32_t f18;
-    adapt_adaptSeg1 *f19;
+    struct adapt_adaptSeg1 *f19;
     int32_t f20;
-    adapt_adaptSeg1 *f21;
+    struct adapt_adaptSeg1 *f21;
     int16_t f22;
 };
 
@@ -672,9 +672,9 @@ struct adapt_adaptTriggerEnrollInternalStats2 {
     int16_t f19;
     char *f20;
     int32_t f21;
-    adapt_adaptSeg1 *f22;
+    struct adapt_adaptSeg1 *f22;
     int32_t f23;
-    adapt_adaptSeg1 *f24;
+    struct adapt_adaptSeg1 *f24;
     int16_t f25;
     int32_t f26;
     int16_t f27;
@@ -698,7 +698,7 @@ struct adapt_adaptTriggerEnrollSettings1 {
     char *f13;
     int32_t *f14;
     int32_t *f15;
-    adapt_adaptNoiseLevels1 *f16;
+    struct adapt_adaptNoiseLevels1 *f16;
     int32_t f17;
     char *f18;
     int32_t f19;
@@ -727,9 +727,9 @@ struct adapt_adaptTriggerFeat1 {
 // "adapt/adaptTriggerSegSearch1"
 struct adapt_adaptTriggerSegSearch1 {
     int16_t f0;
-    dnnS8Net *f1;
+    struct dnnS8Net *f1;
     int16_t f2;
-    nnNames *f3;
+    struct nnNames *f3;
     int16_t f4;
     char *f5;
     int32_t f6;
@@ -744,22 +744,22 @@ struct adapt_adaptTriggerUser1 {
     int16_t f3;
     int32_t f4;
     int32_t f5;
-    adapt_adaptTriggerEnrollInternalData1 *f6;
+    struct adapt_adaptTriggerEnrollInternalData1 *f6;
     int16_t f7;
-    adapt_adaptAcousticModel1 *f8;
+    struct adapt_adaptAcousticModel1 *f8;
     int16_t f9;
-    dnnS8Net *f10;
+    struct dnnS8Net *f10;
     int16_t f11;
-    usearch_searchfC15 *f12;
+    struct searchfC *f12;
     int16_t f13;
-    nnNames *f14;
+    struct nnNames *f14;
     int16_t f15;
     int32_t *f16;
     int16_t *f17;
     int16_t f18;
-    adapt_adaptCharString1 *f19;
+    struct adapt_adaptCharString1 *f19;
     int16_t f20;
-    adapt_adaptTriggerSegSearch1 *f21;
+    struct adapt_adaptTriggerSegSearch1 *f21;
 };
 
 // "adapt/adaptTriggerUser2"
@@ -770,51 +770,51 @@ struct adapt_adaptTriggerUser2 {
     int16_t f3;
     int32_t f4;
     int32_t f5;
-    adapt_adaptTriggerEnrollInternalData2 *f6;
+    struct adapt_adaptTriggerEnrollInternalData2 *f6;
     int16_t f7;
-    adapt_adaptAcousticModel1 *f8;
+    struct adapt_adaptAcousticModel1 *f8;
     int16_t f9;
-    dnnS8Net *f10;
+    struct dnnS8Net *f10;
     int16_t f11;
-    usearch_searchfC15 *f12;
+    struct searchfC *f12;
     int16_t f13;
-    nnNames *f14;
+    struct nnNames *f14;
     int16_t f15;
     int32_t *f16;
     int16_t *f17;
     int16_t f18;
-    adapt_adaptCharString1 *f19;
+    struct adapt_adaptCharString1 *f19;
     int16_t f20;
-    adapt_adaptTriggerSegSearch1 *f21;
+    struct adapt_adaptTriggerSegSearch1 *f21;
 };
 
 // "adapt/adaptTriggerUserList1"
 struct adapt_adaptTriggerUserList1 {
     int32_t f0;
     int32_t f1;
-    adapt_adaptTriggerUser2 *f2;
+    struct adapt_adaptTriggerUser2 *f2;
 };
 
 // "adapt/adaptTxtToPhn1"
 struct adapt_adaptTxtToPhn1 {
     int16_t f0;
-    usearch_phonrules *f1;
+    struct usearch_phonrules *f1;
     int16_t f2;
     void *f3;
     int16_t f4;
-    pronun3_constant *f5;
+    struct pronun3_constant *f5;
     int16_t f6;
-    pronun3_variable *f7;
+    struct pronun3_variable *f7;
     int16_t f8;
-    pronunx_constant4 *f9;
+    struct pronunx_constant4 *f9;
     int16_t f10;
-    pronunx_variable3 *f11;
+    struct pronunx_variable3 *f11;
     int16_t f12;
     int16_t f13;
     int16_t f14;
-    textnorm_regexpC4 *f15;
+    struct textnorm_regexpC4 *f15;
     int16_t f16;
-    textnorm_regexp3 *f17;
+    struct textnorm_regexp3 *f17;
     int16_t f18;
     char *f19;
 };
@@ -822,15 +822,15 @@ struct adapt_adaptTxtToPhn1 {
 // "adapt/adaptTxtToPhnC1"
 struct adapt_adaptTxtToPhnC1 {
     int16_t f0;
-    usearch_phonrules *f1;
+    struct usearch_phonrules *f1;
     int16_t f2;
-    pronun3_constant *f3;
+    struct pronun3_constant *f3;
     int16_t f4;
-    pronunx_constant4 *f5;
+    struct pronunx_constant4 *f5;
     int16_t f6;
     int16_t f7;
     int16_t f8;
-    textnorm_regexpC4 *f9;
+    struct textnorm_regexpC4 *f9;
     int16_t f10;
     char *f11;
 };
@@ -838,19 +838,19 @@ struct adapt_adaptTxtToPhnC1 {
 // "adapt/adaptUser1"
 struct adapt_adaptUser1 {
     int16_t f0;
-    adapt_adaptTriggerUser1 *f1;
+    struct adapt_adaptTriggerUser1 *f1;
 };
 
 // "adapt/adaptUser2"
 struct adapt_adaptUser2 {
     int16_t f0;
-    adapt_adaptTriggerUser2 *f1;
+    struct adapt_adaptTriggerUser2 *f1;
 };
 
 // "adapt/backgroundData1"
 struct adapt_backgroundData1 {
     int16_t f0;
-    adapt_adaptBackgroundData1 *f1;
+    struct adapt_adaptBackgroundData1 *f1;
 };
 
 // "adapt/taskDataTrig1"
@@ -872,23 +872,23 @@ struct adapt_taskDataTrig1 {
     char *f14;
     int16_t f15;
     int16_t f16;
-    adapt_adaptAcousticModel1 *f17;
+    struct adapt_adaptAcousticModel1 *f17;
     int16_t f18;
-    nnNames *f19;
+    struct nnNames *f19;
     int16_t f20;
-    nnNames *f21;
+    struct nnNames *f21;
     int32_t f22;
     int32_t f23;
     int32_t f24;
     int32_t *f25;
     int16_t f26;
-    usearch_searchfC15 *f27;
+    struct searchfC *f27;
     int16_t *f28;
     int16_t f29;
     int16_t f30;
-    phonerec_const2 *f31;
+    struct phonerec_const2 *f31;
     int16_t f32;
-    adapt_adaptFeatureObC1 *f33;
+    struct adapt_adaptFeatureObC1 *f33;
     int16_t f34;
     int32_t *f35;
     int16_t f36;
@@ -896,11 +896,11 @@ struct adapt_taskDataTrig1 {
     int16_t f38;
     int32_t *f39;
     int16_t f40;
-    adapt_adaptParamsTrig1 *f41;
+    struct adapt_adaptParamsTrig1 *f41;
     int16_t f42;
-    adapt_adaptParamsNnsv1 *f43;
+    struct adapt_adaptParamsNnsv1 *f43;
     int16_t f44;
-    adapt_backgroundData1 *f45;
+    struct adapt_backgroundData1 *f45;
     int32_t f46;
     int32_t *f47;
     int32_t *f48;
@@ -917,12 +917,12 @@ struct adapt_taskDataTrig1 {
     int32_t f59;
     char *f60;
     int32_t *f61;
-    adapt_adaptTriggerFeat1 *f62;
+    struct adapt_adaptTriggerFeat1 *f62;
     int32_t f63;
     int32_t f64;
     char *f65;
     int32_t *f66;
-    adapt_adaptNoiseWave1 *f67;
+    struct adapt_adaptNoiseWave1 *f67;
 };
 
 // "adapt/taskDataTrig2"
@@ -945,27 +945,27 @@ struct adapt_taskDataTrig2 {
     int16_t f15;
     int16_t f16;
     int16_t f17;
-    adapt_adaptAcousticModel1 *f18;
+    struct adapt_adaptAcousticModel1 *f18;
     int16_t f19;
-    adapt_adaptTxtToPhnC1 *f20;
+    struct adapt_adaptTxtToPhnC1 *f20;
     int16_t f21;
     int16_t f22;
     int16_t f23;
-    nnNames *f24;
+    struct nnNames *f24;
     int16_t f25;
-    nnNames *f26;
+    struct nnNames *f26;
     int32_t f27;
     int32_t f28;
     int32_t f29;
     int32_t *f30;
     int16_t f31;
-    usearch_searchfC15 *f32;
+    struct searchfC *f32;
     int16_t *f33;
     int16_t f34;
     int16_t f35;
-    phonerec_const2 *f36;
+    struct phonerec_const2 *f36;
     int16_t f37;
-    adapt_adaptFeatureObC1 *f38;
+    struct adapt_adaptFeatureObC1 *f38;
     int16_t f39;
     int32_t *f40;
     int16_t f41;
@@ -973,11 +973,11 @@ struct adapt_taskDataTrig2 {
     int16_t f43;
     int32_t *f44;
     int16_t f45;
-    adapt_adaptParamsTrig1 *f46;
+    struct adapt_adaptParamsTrig1 *f46;
     int16_t f47;
-    adapt_adaptParamsNnsv1 *f48;
+    struct adapt_adaptParamsNnsv1 *f48;
     int16_t f49;
-    adapt_backgroundData1 *f50;
+    struct adapt_backgroundData1 *f50;
     int32_t f51;
     int32_t *f52;
     int32_t *f53;
@@ -994,12 +994,12 @@ struct adapt_taskDataTrig2 {
     int32_t f64;
     char *f65;
     int32_t *f66;
-    adapt_adaptTriggerFeat1 *f67;
+    struct adapt_adaptTriggerFeat1 *f67;
     int32_t f68;
     int32_t f69;
     char *f70;
     int32_t *f71;
-    adapt_adaptNoiseWave1 *f72;
+    struct adapt_adaptNoiseWave1 *f72;
 };
 
 // "adapt/taskDataTrig3"
@@ -1022,27 +1022,27 @@ struct adapt_taskDataTrig3 {
     int16_t f15;
     int16_t f16;
     int16_t f17;
-    adapt_adaptAcousticModel1 *f18;
+    struct adapt_adaptAcousticModel1 *f18;
     int16_t f19;
-    adapt_adaptTxtToPhnC1 *f20;
+    struct adapt_adaptTxtToPhnC1 *f20;
     int16_t f21;
     int16_t f22;
     int16_t f23;
-    nnNames *f24;
+    struct nnNames *f24;
     int16_t f25;
-    nnNames *f26;
+    struct nnNames *f26;
     int32_t f27;
     int32_t f28;
     int32_t f29;
     int32_t *f30;
     int16_t f31;
-    usearch_searchfC15 *f32;
+    struct searchfC *f32;
     int16_t *f33;
     int16_t f34;
     int16_t f35;
-    phonerec_const2 *f36;
+    struct phonerec_const2 *f36;
     int16_t f37;
-    adapt_adaptFeatureObC2 *f38;
+    struct adapt_adaptFeatureObC2 *f38;
     int16_t f39;
     int32_t *f40;
     int16_t f41;
@@ -1050,11 +1050,11 @@ struct adapt_taskDataTrig3 {
     int16_t f43;
     int32_t *f44;
     int16_t f45;
-    adapt_adaptParamsTrig1 *f46;
+    struct adapt_adaptParamsTrig1 *f46;
     int16_t f47;
-    adapt_adaptParamsNnsv1 *f48;
+    struct adapt_adaptParamsNnsv1 *f48;
     int16_t f49;
-    adapt_backgroundData1 *f50;
+    struct adapt_backgroundData1 *f50;
     int32_t f51;
     int32_t *f52;
     int32_t *f53;
@@ -1071,12 +1071,12 @@ struct adapt_taskDataTrig3 {
     int32_t f64;
     char *f65;
     int32_t *f66;
-    adapt_adaptTriggerFeat1 *f67;
+    struct adapt_adaptTriggerFeat1 *f67;
     int32_t f68;
     int32_t f69;
     char *f70;
     int32_t *f71;
-    adapt_adaptNoiseWave1 *f72;
+    struct adapt_adaptNoiseWave1 *f72;
 };
 
 // "arrayS2D"
@@ -1101,7 +1101,7 @@ struct dnnS8Net {
 // "dnn/cC/array"
 struct dnn_cC_array {
     int32_t f0;
-    dnnS8Net *f1;
+    struct dnnS8Net *f1;
 };
 
 // "dnn/fC"
@@ -1147,7 +1147,7 @@ struct dtwsv_dtwc7 {
     float *f6;
     int32_t *f7;
     int32_t *f8;
-    cnnC f9;
+    struct cnnC f9;
 };
 
 // "dtwsv/dtwv0"
@@ -1269,7 +1269,7 @@ struct fcontext_def {
     int32_t f2;
     int32_t f3;
     int32_t f4;
-    fcontext_pipe *f5;
+    struct fcontext_pipe *f5;
 };
 
 // "fcontext/pipe"
@@ -1332,7 +1332,7 @@ struct hts3_auxdb2 {
     int16_t *f3;
     int16_t *f4;
     int16_t *f5;
-    hts3_cliptriphone *f6;
+    struct hts3_cliptriphone *f6;
     int16_t *f7;
     int16_t *f8;
     int16_t *f9;
@@ -1367,7 +1367,7 @@ struct hts3_cliptriphone {
 // "hts3/copyprosph"
 struct hts3_copyprosph {
     int16_t f0;
-    hts3_copyprosst *f1;
+    struct hts3_copyprosst *f1;
 };
 
 // "hts3/copyprosst"
@@ -1382,7 +1382,7 @@ struct hts3_copysynth {
     char f0;
     char f1;
     int32_t f2;
-    hts3_copyprosph *f3;
+    struct hts3_copyprosph *f3;
 };
 
 // "hts3/db"
@@ -1393,7 +1393,7 @@ struct hts3_db {
     int16_t *f3;
     int16_t *f4;
     int16_t *f5;
-    hts3_node *f6;
+    struct hts3_node *f6;
     int16_t *f7;
     int16_t *f8;
     int16_t f9;
@@ -1662,8 +1662,8 @@ struct mfccdd_variable {
 struct nn_descript {
     int16_t f0;
     int16_t f1;
-    nn_phone *f2;
-    nnNamesMap *f3;
+    struct nn_phone *f2;
+    struct nnNamesMap *f3;
     int32_t f4;
     char *f5;
     int16_t f6;
@@ -1677,8 +1677,8 @@ struct nn_descript {
 struct nn_descript2 {
     int16_t entryCount;
     int16_t mapCount;
-    nn_phone *entries;
-    nnNamesMap *maps;
+    struct nn_phone *entries;
+    struct nnNamesMap *maps;
     int32_t textALength;
     char *textA;
     int16_t extraValue;
@@ -1696,8 +1696,8 @@ struct nn_descript2 {
 struct nnNames {
     int16_t entryCount;
     int16_t mapCount;
-    nnNamesEntry *entries;
-    nnNamesMap *maps;
+    struct nnNamesEntry *entries;
+    struct nnNamesMap *maps;
     int32_t textALength;
     char *textA;
     int16_t extraValue;
@@ -1716,7 +1716,7 @@ struct nnDuration {
     int32_t namesCrc;
     int32_t entryCount;
     int16_t phoneCount;
-    nnDurationEntry *entries;
+    struct nnDurationEntry *entries;
 };
 
 // "nn/durmodele"
@@ -1869,17 +1869,17 @@ struct phonerec_const2 {
 struct phonerec_feat {
     int16_t f0;
     int16_t f1;
-    mfccdd_ivariable3 *f2;
+    struct mfccdd_ivariable3 *f2;
     int16_t f3;
-    imfccddTables *f4;
+    struct imfccddTables *f4;
     int16_t f5;
     void *f6;
     int16_t f7;
-    fcontext_def *f8;
+    struct fcontext_def *f8;
     int16_t f9;
     void *f10;
     int16_t f11;
-    pmvdr_fconstant *f12;
+    struct pmvdr_fconstant *f12;
 };
 
 // "phonerec/var"
@@ -2012,8 +2012,8 @@ struct pronun3_constant {
     char *f28;
     char *f29;
     char *f30;
-    pronun3_cstring f31;
-    pronun3_cstring f32;
+    struct pronun3_cstring f31;
+    struct pronun3_cstring f32;
     int32_t f33;
     char *f34;
     int16_t f35;
@@ -2095,8 +2095,8 @@ struct pronun4_phonrules {
     int16_t f0;
     int16_t f1;
     int16_t f2;
-    pronun4_phonrule *f3;
-    pronun4_phonelement *f4;
+    struct pronun4_phonrule *f3;
+    struct pronun4_phonelement *f4;
     int32_t *f5;
     int32_t f6;
     char *f7;
@@ -2149,12 +2149,12 @@ struct pronun4_utt3 {
     int16_t f8;
     int16_t f9;
     int16_t f10;
-    pronun4_phrase *f11;
-    pronun4_token *f12;
-    pronun4_word *f13;
-    pronun4_syllable *f14;
-    pronun4_phoneme *f15;
-    pronun4_phone2 *f16;
+    struct pronun4_phrase *f11;
+    struct pronun4_token *f12;
+    struct pronun4_word *f13;
+    struct pronun4_syllable *f14;
+    struct pronun4_phoneme *f15;
+    struct pronun4_phone2 *f16;
     int32_t *f17;
     char *f18;
 };
@@ -2187,10 +2187,10 @@ struct pronunx_constant01 {
     int32_t *f9;
     int32_t *f10;
     int32_t *f11;
-    pronunx_g2prule0 *f12;
-    pronunx_xtbl *f13;
-    pronunx_g2rewrite *f14;
-    pronunx_g2element *f15;
+    struct pronunx_g2prule0 *f12;
+    struct pronunx_xtbl *f13;
+    struct pronunx_g2rewrite *f14;
+    struct pronunx_g2element *f15;
     char *f16;
 };
 
@@ -2208,10 +2208,10 @@ struct pronunx_constant1 {
     int32_t *f9;
     int32_t *f10;
     int32_t *f11;
-    pronunx_g2prule0 *f12;
-    pronunx_xtbl *f13;
-    pronunx_g2rewrite *f14;
-    pronunx_g2element *f15;
+    struct pronunx_g2prule0 *f12;
+    struct pronunx_xtbl *f13;
+    struct pronunx_g2rewrite *f14;
+    struct pronunx_g2element *f15;
     char *f16;
 };
 
@@ -2392,7 +2392,7 @@ struct pronunx_ortnorm3 {
     int32_t *f6;
     int32_t *f7;
     char *f8;
-    pronunx_ngram *f9;
+    struct pronunx_ngram *f9;
 };
 
 // "pronunx/variable1"
@@ -2465,9 +2465,9 @@ struct snr_snr1 {
 };
 
 // "speaker/catIdxList1"
-struct speaker_catIdxList1 {
-    int32_t f0;
-    int32_t *f1;
+struct catIdxList {
+    int32_t count;
+    int32_t *list;
 };
 
 // "speaker/featCache1"
@@ -2510,19 +2510,19 @@ struct speaker_enrollCache1 {
     int16_t f15;
     int16_t f16;
     int16_t *f17;
-    speaker_featCache1 f18;
-    speaker_featCache1 f19;
+    struct speaker_featCache1 f18;
+    struct speaker_featCache1 f19;
     float f20;
     float f21;
-    speaker_segCache1 f22;
-    usearch_searchfC14 *f23;
+    struct speaker_segCache1 f22;
+    struct usearch_searchfC14 *f23;
 };
 
 // "speaker/idxInfo1"
-struct speaker_idxInfo1 {
-    int16_t f0;
-    int32_t f1;
-    int32_t f2;
+struct idxInfo {
+    int16_t cat;
+    int32_t file;
+    int32_t pos;
 };
 
 // "speaker/line1"
@@ -2532,48 +2532,48 @@ struct speaker_line1 {
 };
 
 // "speaker/modlist1"
-struct speaker_modlist1 {
-    int32_t f0;
-    int16_t *f1;
-    int16_t *f2;
-    int16_t *f3;
-    float *f4;
+struct modlist {
+    int32_t count;
+    int16_t *begin;
+    int16_t *end;
+    int16_t *category;
+    float *score;
 };
 
 // "speaker/sfa1"
-struct speaker_sfa1 {
-    int16_t f0;
-    int16_t f1;
-    int16_t f2;
-    int32_t f3;
-    int32_t f4;
-    float *f5;
-    float *f6;
-    int32_t *f7;
-    int32_t *f8;
-    float *f9;
-    int16_t f10;
-    speaker_sfaTrain1 *f11;
+struct sfa {
+    int16_t nRaw;
+    int16_t nExt;
+    int16_t nProj;
+    int32_t nProjValues;
+    int32_t nPairs;
+    float *proj;
+    float *mean;
+    int32_t *pairA;
+    int32_t *pairB;
+    float *work;
+    int16_t nClasses;
+    struct sfaTrain *classes;
 };
 
 // "speaker/sfaMatrix1"
-struct speaker_sfaMatrix1 {
-    int32_t f0[2];
-    int32_t f1;
-    float *f2;
+struct sfaMatrix {
+    int32_t dims[2];
+    int32_t nValues;
+    float *values;
     float **f3;
-    int32_t f4;
-    int32_t f5;
+    int32_t rows;
+    int32_t cols;
 };
 
 // "speaker/sfaTrain1"
-struct speaker_sfaTrain1 {
-    int32_t f0;
-    speaker_sfaMatrix1 *f1;
-    speaker_sfaMatrix1 *f2;
-    speaker_sfaMatrix1 *f3;
+struct sfaTrain {
+    int32_t count;
+    struct sfaMatrix *classMean;
+    struct sfaMatrix *f2;
+    struct sfaMatrix *precision;
     int32_t f4;
-    float f5;
+    float constant;
 };
 
 // "speaker/speaker1"
@@ -2588,14 +2588,14 @@ struct speaker_speaker1 {
     int16_t f7;
     int16_t f8;
     int16_t f9;
-    speaker_modlist1 *f10;
+    struct modlist *f10;
     char f11;
     char f12;
     int16_t f13;
     int16_t f14;
     void *f15;
     int16_t f16;
-    speaker_speakerAntiData1 *f17;
+    struct speaker_speakerAntiData1 *f17;
 };
 
 // "speaker/speaker2"
@@ -2610,101 +2610,101 @@ struct speaker_speaker2 {
     int16_t f7;
     int16_t f8;
     int16_t f9;
-    speaker_modlist1 *f10;
+    struct modlist *f10;
     char f11;
     char f12;
     int16_t f13;
     int16_t f14;
     void *f15;
     int16_t f16;
-    speaker_speakerAntiData2 *f17;
+    struct speaker_speakerAntiData2 *f17;
     int16_t f18;
-    speaker_sfa1 *f19;
+    struct sfa *f19;
 };
 
 // "speaker/speaker4"
 struct speaker_speaker4 {
-    int16_t f0;
-    int32_t f1;
-    int32_t f2;
-    int32_t f3[2];
-    int16_t *f4;
-    int16_t **f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t f8;
-    int16_t f9;
-    speaker_modlist1 *f10;
+    int16_t featDim;
+    int32_t featBufLen;
+    int32_t bufValues;
+    int32_t bufDims[2];
+    int16_t *featBuf;
+    int16_t **featRows;
+    int16_t featStartIdx;
+    int16_t featStopIdx;
+    int16_t delay;
+    int16_t nModList;
+    struct modlist *modList;
     char f11;
     char f12;
-    int32_t f13;
-    int16_t f14;
-    speaker_spkrSubject2 *f15;
-    int16_t f16;
-    speaker_speakerAntiData2 *f17;
-    int16_t f18;
-    speaker_sfa1 *f19;
-    int16_t f20;
-    speaker_speakerFeatsDB1 *f21;
+    int32_t maxRecordings;
+    int16_t nSubjects;
+    struct spkrSubject *subjects;
+    int16_t nAntiData;
+    struct speaker_speakerAntiData2 *antiData;
+    int16_t nSfa;
+    struct sfa *sfa;
+    int16_t nFeatsDB;
+    struct speaker_speakerFeatsDB1 *featsDB;
 };
 
 // "speaker/speaker5"
 struct speaker_speaker5 {
-    int16_t f0;
-    int32_t f1;
-    int32_t f2;
-    int32_t f3[2];
-    int16_t *f4;
-    int16_t **f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t f8;
-    int16_t f9;
-    speaker_modlist1 *f10;
+    int16_t featDim;
+    int32_t featBufLen;
+    int32_t bufValues;
+    int32_t bufDims[2];
+    int16_t *featBuf;
+    int16_t **featRows;
+    int16_t featStartIdx;
+    int16_t featStopIdx;
+    int16_t delay;
+    int16_t nModList;
+    struct modlist *modList;
     char f11;
     char f12;
-    int32_t f13;
-    int16_t f14;
-    speaker_spkrSubject2 *f15;
-    int16_t f16;
-    speaker_speakerAntiData3 *f17;
-    int16_t f18;
-    speaker_sfa1 *f19;
-    int16_t f20;
-    speaker_speakerFeatsDB1 *f21;
+    int32_t maxRecordings;
+    int16_t nSubjects;
+    struct spkrSubject *subjects;
+    int16_t nAntiData;
+    struct speaker_speakerAntiData3 *antiData;
+    int16_t nSfa;
+    struct sfa *sfa;
+    int16_t nFeatsDB;
+    struct speaker_speakerFeatsDB1 *featsDB;
 };
 
 // "speaker/speaker6"
-struct speaker_speaker6 {
-    int16_t f0;
-    int32_t f1;
-    int32_t f2;
-    int32_t f3[2];
-    int16_t *f4;
-    int16_t **f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t f8;
-    int16_t f9;
-    speaker_modlist1 *f10;
+struct Speaker {
+    int16_t featDim;
+    int32_t featBufLen;
+    int32_t bufValues;
+    int32_t bufDims[2];
+    int16_t *featBuf;
+    int16_t **featRows;
+    int16_t featStartIdx;
+    int16_t featStopIdx;
+    int16_t delay;
+    int16_t nModList;
+    struct modlist *modList;
     char f11;
     char f12;
-    int32_t f13;
-    int16_t f14;
-    speaker_spkrSubject2 *f15;
-    int16_t f16;
-    speaker_speakerAntiData2 *f17;
-    int16_t f18;
-    speaker_sfa1 *f19;
-    int16_t f20;
-    speaker_speakerFeatsDB1 *f21;
+    int32_t maxRecordings;
+    int16_t nSubjects;
+    struct spkrSubject *subjects;
+    int16_t nAntiData;
+    struct speaker_speakerAntiData2 *antiData;
+    int16_t nSfa;
+    struct sfa *sfa;
+    int16_t nFeatsDB;
+    struct speaker_speakerFeatsDB1 *featsDB;
 };
 
 // "speaker/speakerAntiData1"
 struct speaker_speakerAntiData1 {
     int16_t f0;
     int32_t f1;
-    speaker_speakerAntiVec1 *f2;
+    struct speakerAntiVec *f2;
     int32_t f3;
     int16_t f4;
     int16_t *f5;
@@ -2725,26 +2725,26 @@ struct speaker_speakerAntiData1 {
 
 // "speaker/speakerAntiData2"
 struct speaker_speakerAntiData2 {
-    int32_t f0;
-    int16_t f1;
-    int32_t f2;
-    speaker_speakerAntiVec1 *f3;
-    int32_t f4;
-    int16_t f5;
-    int16_t *f6;
-    int16_t *f7;
-    int16_t *f8;
-    int16_t *f9;
-    int32_t *f10;
-    int32_t *f11;
-    int16_t *f12;
-    int32_t *f13;
-    int32_t *f14;
-    int16_t f15;
-    int16_t *f16;
-    int16_t *f17;
-    int16_t f18;
-    int16_t *f19;
+    int32_t namesStamp;
+    int16_t compressed;
+    int32_t nVecs;
+    struct speakerAntiVec *vecs;
+    int32_t nEntries;
+    int16_t nCats;
+    int16_t *entryCat;
+    int16_t *entryType;
+    int16_t *entryLeft;
+    int16_t *entryRight;
+    int32_t *entryFirst;
+    int32_t *entryLast;
+    int16_t *catList;
+    int32_t *catFirst;
+    int32_t *catLast;
+    int16_t nTies;
+    int16_t *tieFrom;
+    int16_t *tieTo;
+    int16_t nIgnored;
+    int16_t *ignored;
 };
 
 // "speaker/speakerAntiData3"
@@ -2752,7 +2752,7 @@ struct speaker_speakerAntiData3 {
     int32_t f0;
     int16_t f1;
     int32_t f2;
-    speaker_speakerAntiVec1 *f3;
+    struct speakerAntiVec *f3;
     int32_t *f4;
     int32_t f5;
     int16_t f6;
@@ -2773,34 +2773,34 @@ struct speaker_speakerAntiData3 {
 };
 
 // "speaker/speakerAntiVec1"
-struct speaker_speakerAntiVec1 {
-    int16_t f0;
-    int16_t *f1;
+struct speakerAntiVec {
+    int16_t len;
+    int16_t *values;
 };
 
 // "speaker/speakerDBFeats1"
-struct speaker_speakerDBFeats1 {
-    int32_t f0;
-    int16_t f1;
-    int32_t f2;
-    int32_t f3[2];
-    int16_t *f4;
+struct speakerDBFeats {
+    int32_t nFrames;
+    int16_t featDim;
+    int32_t nValues;
+    int32_t dims[2];
+    int16_t *values;
     int16_t **f5;
 };
 
 // "speaker/speakerFeatsDB1"
 struct speaker_speakerFeatsDB1 {
-    int32_t f0;
+    int32_t namesStamp;
     int16_t f1;
-    int32_t f2;
+    int32_t seed;
     int16_t f3;
-    int32_t f4;
-    speaker_speakerDBFeats1 *f5;
-    int32_t f6;
-    int16_t *f7;
-    int32_t f8;
-    speaker_idxInfo1 *f9;
-    speaker_catIdxList1 *f10;
+    int32_t nFiles;
+    struct speakerDBFeats *files;
+    int32_t nCats;
+    int16_t *catIds;
+    int32_t nIdx;
+    struct idxInfo *idx;
+    struct catIdxList *catIdx;
     int16_t f11;
     int16_t *f12;
     int16_t *f13;
@@ -2813,7 +2813,7 @@ struct speaker_speakerTriCatList1 {
     int16_t f0;
     int16_t f1;
     int16_t f2;
-    nnNames *f3;
+    struct nnNames *f3;
     int32_t f4;
     int16_t *f5;
     int32_t f6;
@@ -2826,64 +2826,64 @@ struct speaker_speakerTriCatList1 {
     int32_t *f13;
     int32_t f14;
     int32_t *f15;
-    speaker_segCache1 *f16;
+    struct speaker_segCache1 *f16;
 };
 
 // "speaker/speakerVecShort1"
-struct speaker_speakerVecShort1 {
-    int32_t f0;
-    int16_t *f1;
-    int32_t f2;
-    int16_t f3;
+struct speakerVecShort {
+    int32_t count;
+    int16_t *data;
+    int32_t time;
+    int16_t score;
 };
 
 // "speaker/spkrSubject2"
-struct speaker_spkrSubject2 {
-    int16_t f0;
-    int32_t f1;
-    int32_t f2;
-    speaker_speakerVecShort1 *f3;
-    float f4;
+struct spkrSubject {
+    int16_t id;
+    int32_t nRecordings;
+    int32_t maxRecordings;
+    struct speakerVecShort *recordings;
+    float noiseScale;
     int16_t f5;
     float f6;
     float f7;
     int16_t f8;
-    int16_t f9;
-    cnnC *f10;
+    int16_t nNet;
+    struct cnnC *net;
     float f11;
-    char f12;
+    char adapted;
     char f13;
-    char *f14;
-    int16_t f15;
-    int16_t *f16;
-    int16_t f17;
-    int16_t f18;
-    cnnC *f19;
+    char *featMask;
+    int16_t featMaskLen;
+    int16_t *ignoreCats;
+    int16_t nIgnoreCats;
+    int16_t nAntiNet;
+    struct cnnC *antiNet;
     int16_t f20;
 };
 
 // "speaker/spkrSubject3"
 struct speaker_spkrSubject3 {
-    int16_t f0;
-    int32_t f1;
-    int32_t f2;
-    speaker_speakerVecShort1 *f3;
-    float f4;
+    int16_t id;
+    int32_t nRecordings;
+    int32_t maxRecordings;
+    struct speakerVecShort *recordings;
+    float noiseScale;
     int16_t f5;
     float f6;
     float f7;
     int16_t f8;
-    int16_t f9;
-    cnnC *f10;
+    int16_t nNet;
+    struct cnnC *net;
     float f11;
-    char f12;
+    char adapted;
     char f13;
-    char *f14;
-    int16_t f15;
-    int16_t *f16;
-    int16_t f17;
-    int16_t f18;
-    cnnC *f19;
+    char *featMask;
+    int16_t featMaskLen;
+    int16_t *ignoreCats;
+    int16_t nIgnoreCats;
+    int16_t nAntiNet;
+    struct cnnC *antiNet;
     int16_t f20;
 };
 
@@ -2891,7 +2891,7 @@ struct speaker_spkrSubject3 {
 struct speaker_userCache1 {
     int16_t f0;
     int16_t f1;
-    speaker_enrollCache1 *f2;
+    struct speaker_enrollCache1 *f2;
     char f3;
     char f4;
     int32_t f5;
@@ -2911,7 +2911,7 @@ struct textnorm_graph {
     int16_t f1;
     int16_t f2;
     int32_t f3;
-    textnorm_node *f4;
+    struct textnorm_node *f4;
     int16_t *f5;
 };
 
@@ -2922,7 +2922,7 @@ struct textnorm_graph1 {
     int16_t f2;
     int16_t f3;
     int32_t f4;
-    textnorm_node *f5;
+    struct textnorm_node *f5;
     int16_t *f6;
 };
 
@@ -2966,8 +2966,8 @@ struct textnorm_regexpC {
     int16_t f1;
     int16_t f2;
     int16_t f3;
-    textnorm_graph *f4;
-    textnorm_group *f5;
+    struct textnorm_graph *f4;
+    struct textnorm_group *f5;
     int16_t *f6;
     char *f7;
 };
@@ -3002,8 +3002,8 @@ struct textnorm_regexpC2 {
     int16_t f0;
     int16_t f1;
     int16_t f2;
-    textnorm_graph1 *f3;
-    textnorm_group *f4;
+    struct textnorm_graph1 *f3;
+    struct textnorm_group *f4;
     char *f5;
 };
 
@@ -3085,19 +3085,19 @@ struct textnorm_regexpC5 {
 
 // "usearch/amodel"
 struct usearch_amodel {
-    char f0;
-    char f1;
-    int16_t f2;
-    int16_t f3;
+    char minDur;
+    char maxDur;
+    int16_t output;
+    int16_t bias;
 };
 
 // "usearch/amodel2"
-struct usearch_amodel2 {
-    char f0;
-    char f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
+struct searchModel {
+    char minDur;
+    char maxDur;
+    int16_t output;
+    int16_t svOutput;
+    int16_t bias;
 };
 
 // "usearch/amodelLS"
@@ -3133,7 +3133,7 @@ struct usearch_asearchC {
     int32_t f9;
     float f10;
     int32_t f11;
-    usearch_amodel *f12;
+    struct usearch_amodel *f12;
     int32_t *f13;
     char *f14;
     int16_t *f15;
@@ -3174,10 +3174,10 @@ struct usearch_complexGarbage1 {
     int32_t f2;
     int32_t *f3;
     int32_t f4;
-    usearch_complexData1 *f5;
+    struct usearch_complexData1 *f5;
     int16_t f6;
     int16_t f7;
-    usearch_pruneStats2 *f8;
+    struct usearch_pruneStats2 *f8;
 };
 
 // "usearch/csearchC"
@@ -3271,9 +3271,9 @@ struct usearch_garbages2 {
     int16_t f0;
     int16_t *f1;
     int16_t f2;
-    usearch_fileSpots2 *f3;
+    struct usearch_fileSpots2 *f3;
     int16_t f4;
-    usearch_pruneStats1 *f5;
+    struct usearch_pruneStats1 *f5;
     int32_t f6;
     int16_t f7;
     int32_t f8;
@@ -3284,10 +3284,10 @@ struct usearch_garbages3 {
     int16_t f0;
     int16_t *f1;
     int16_t f2;
-    usearch_fileSpots3 *f3;
+    struct usearch_fileSpots3 *f3;
     int16_t f4;
     int16_t f5;
-    usearch_pruneStats1 *f6;
+    struct usearch_pruneStats1 *f6;
     int32_t f7;
     int16_t f8;
     int32_t f9;
@@ -3298,11 +3298,11 @@ struct usearch_garbages4 {
     int16_t f0;
     int16_t *f1;
     int16_t f2;
-    usearch_fileSpots3 *f3;
+    struct usearch_fileSpots3 *f3;
     int32_t f4;
     int16_t f5;
     int16_t f6;
-    usearch_pruneStats1 *f7;
+    struct usearch_pruneStats1 *f7;
     int32_t f8;
     int16_t f9;
     int32_t f10;
@@ -3313,11 +3313,11 @@ struct usearch_garbages5 {
     int16_t f0;
     int16_t *f1;
     int16_t f2;
-    usearch_fileSpots3 *f3;
+    struct usearch_fileSpots3 *f3;
     int32_t f4;
     int16_t f5;
     int16_t f6;
-    usearch_pruneStats2 *f7;
+    struct usearch_pruneStats2 *f7;
     int32_t f8;
     int16_t f9;
     int32_t f10;
@@ -3328,11 +3328,11 @@ struct usearch_garbages6 {
     int32_t f0;
     int32_t *f1;
     int32_t f2;
-    usearch_fileSpots3 *f3;
+    struct usearch_fileSpots3 *f3;
     int32_t f4;
     int16_t f5;
     int16_t f6;
-    usearch_pruneStats2 *f7;
+    struct usearch_pruneStats2 *f7;
     int32_t f8;
     int16_t f9;
     int32_t f10;
@@ -3342,7 +3342,7 @@ struct usearch_garbages6 {
 struct usearch_graph4 {
     int32_t f0;
     int32_t f1;
-    usearch_node4 *f2;
+    struct usearch_node4 *f2;
     int32_t f3;
     char *f4;
 };
@@ -3351,7 +3351,7 @@ struct usearch_graph4 {
 struct usearch_graph5 {
     int32_t f0;
     int32_t f1;
-    usearch_node5 *f2;
+    struct usearch_node5 *f2;
     int32_t f3;
     char *f4;
 };
@@ -3365,7 +3365,7 @@ struct usearch_incremental {
 // "usearch/lsearchC16.2"
 struct usearch_lsearchC16_2 {
     int16_t f0;
-    usearch_wordgraph16_1 *f1;
+    struct usearch_wordgraph16_1 *f1;
     int16_t f2;
     int16_t f3;
     int16_t f4;
@@ -3384,7 +3384,7 @@ struct usearch_lsearchC16_2 {
     int16_t f17;
     int16_t f18;
     int16_t f19;
-    usearch_amodelLS *f20;
+    struct usearch_amodelLS *f20;
     int16_t *f21;
     char *f22;
     int16_t *f23;
@@ -3399,7 +3399,7 @@ struct usearch_lsearchC16_2 {
 // "usearch/lsearchC7"
 struct usearch_lsearchC7 {
     int16_t f0;
-    usearch_wordgraph4 *f1;
+    struct usearch_wordgraph4 *f1;
     int16_t f2;
     int16_t f3;
     int32_t f4;
@@ -3418,7 +3418,7 @@ struct usearch_lsearchC7 {
     int32_t f17;
     int32_t f18;
     int16_t f19;
-    usearch_amodelLS *f20;
+    struct usearch_amodelLS *f20;
     int32_t *f21;
     char *f22;
     int16_t *f23;
@@ -3531,8 +3531,8 @@ struct usearch_phonrules {
     int16_t f4;
     int16_t f5;
     int16_t f6;
-    usearch_phonrule *f7;
-    usearch_phonelement *f8;
+    struct usearch_phonrule *f7;
+    struct usearch_phonelement *f8;
     int32_t *f9;
     int32_t *f10;
     char *f11;
@@ -3543,7 +3543,7 @@ struct usearch_phonrules {
 // "usearch/phraseData2"
 struct usearch_phraseData2 {
     int16_t f0;
-    usearch_garbages2 *f1;
+    struct usearch_garbages2 *f1;
     int16_t f2;
     int16_t f3;
     int16_t f4;
@@ -3558,7 +3558,7 @@ struct usearch_phraseData2 {
 // "usearch/phraseData3"
 struct usearch_phraseData3 {
     int16_t f0;
-    usearch_garbages3 *f1;
+    struct usearch_garbages3 *f1;
     int16_t f2;
     int16_t f3;
     int16_t f4;
@@ -3573,7 +3573,7 @@ struct usearch_phraseData3 {
 // "usearch/phraseData4"
 struct usearch_phraseData4 {
     int16_t f0;
-    usearch_garbages4 *f1;
+    struct usearch_garbages4 *f1;
     int16_t f2;
     int16_t f3;
     int16_t f4;
@@ -3588,7 +3588,7 @@ struct usearch_phraseData4 {
 // "usearch/phraseData5"
 struct usearch_phraseData5 {
     int16_t f0;
-    usearch_garbages5 *f1;
+    struct usearch_garbages5 *f1;
     int16_t f2;
     int16_t f3;
     int16_t f4;
@@ -3603,7 +3603,7 @@ struct usearch_phraseData5 {
 // "usearch/phraseData6"
 struct usearch_phraseData6 {
     int16_t f0;
-    usearch_garbages6 *f1;
+    struct usearch_garbages6 *f1;
     int16_t f2;
     int32_t f3;
     int16_t f4;
@@ -3635,7 +3635,7 @@ struct usearch_pruneStats2 {
 struct usearch_searchC {
     int16_t f0;
     int16_t f1;
-    usearch_amodel *f2;
+    struct usearch_amodel *f2;
     int32_t *f3;
     int32_t f4;
     char *f5;
@@ -3712,233 +3712,233 @@ struct usearch_searchcfC2 {
 
 // "usearch/searchfC10"
 struct usearch_searchfC10 {
-    int16_t f0;
-    int16_t f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t f8;
-    int32_t f9;
-    int32_t f10;
-    int32_t f11;
-    int32_t f12;
-    float f13;
-    int16_t *f14;
-    int32_t *f15;
-    usearch_amodel *f16;
-    int32_t *f17;
-    char *f18;
-    int16_t *f19;
-    int16_t *f20;
-    int16_t *f21;
-    int32_t *f22;
-    int32_t *f23;
-    int32_t *f24;
-    int32_t *f25;
-    int16_t *f26;
-    int16_t f27;
-    int16_t f28;
-    int32_t *f29;
-    int16_t f30;
-    int32_t f31;
-    int16_t *f32;
+    int16_t nModels;
+    int16_t nStart;
+    int16_t nFinal;
+    int16_t nStartScores;
+    int16_t nOld;
+    int16_t nMarkers;
+    int16_t nWordMarkers;
+    int16_t nOutputs;
+    int16_t NNN;
+    int32_t S;
+    int32_t nLoopStates;
+    int32_t nArcs;
+    int32_t namePoolSize;
+    float framePeriod;
+    int16_t *blockStart;
+    int32_t *blockCrc;
+    struct usearch_amodel *models;
+    int32_t *markerName;
+    char *namePool;
+    int16_t *stateModel;
+    int16_t *succCount;
+    int16_t *predCount;
+    int32_t *arcStart;
+    int32_t *arcs;
+    int32_t *startStates;
+    int32_t *finalStates;
+    int16_t *startScores;
+    int16_t old1;
+    int16_t old2;
+    int32_t *oldTable;
+    int16_t old3;
+    int32_t nExtra;
+    int16_t *extra;
 };
 
 // "usearch/searchfC11"
 struct usearch_searchfC11 {
-    int16_t f0;
-    int16_t f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    int16_t f6;
-    int16_t f7;
-    int32_t f8;
-    int32_t f9;
-    int32_t f10;
-    int32_t f11;
-    float f12;
-    int16_t *f13;
-    int32_t *f14;
-    usearch_amodel *f15;
-    int32_t *f16;
-    char *f17;
-    int16_t *f18;
-    int16_t *f19;
-    int16_t *f20;
-    int32_t *f21;
-    int32_t *f22;
-    int32_t *f23;
-    int32_t *f24;
-    int16_t *f25;
-    int16_t f26;
-    int32_t f27;
-    int16_t *f28;
-    int32_t f29;
-    int16_t *f30;
+    int16_t nModels;
+    int16_t nStart;
+    int16_t nFinal;
+    int16_t nStartScores;
+    int16_t nMarkers;
+    int16_t nWordMarkers;
+    int16_t nOutputs;
+    int16_t NNN;
+    int32_t S;
+    int32_t nLoopStates;
+    int32_t nArcs;
+    int32_t namePoolSize;
+    float framePeriod;
+    int16_t *blockStart;
+    int32_t *blockCrc;
+    struct usearch_amodel *models;
+    int32_t *markerName;
+    char *namePool;
+    int16_t *stateModel;
+    int16_t *succCount;
+    int16_t *predCount;
+    int32_t *arcStart;
+    int32_t *arcs;
+    int32_t *startStates;
+    int32_t *finalStates;
+    int16_t *startScores;
+    int16_t flags;
+    int32_t nFloors;
+    int16_t *stateFloor;
+    int32_t nExtra;
+    int16_t *extra;
 };
 
 // "usearch/searchfC12"
 struct usearch_searchfC12 {
-    int16_t f0;
-    int16_t f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t f8;
-    int32_t f9;
-    int32_t f10;
-    int32_t f11;
-    int32_t f12;
-    float f13;
-    int16_t *f14;
-    int32_t *f15;
-    usearch_amodel *f16;
-    int32_t *f17;
-    char *f18;
-    int16_t *f19;
-    int16_t *f20;
-    int16_t *f21;
-    int32_t *f22;
-    int32_t *f23;
-    int32_t *f24;
-    int32_t *f25;
-    int16_t *f26;
-    int16_t *f27;
-    int16_t f28;
-    int32_t f29;
-    int16_t *f30;
-    int32_t f31;
-    int16_t *f32;
+    int16_t nModels;
+    int16_t nStart;
+    int16_t nFinal;
+    int16_t nStartScores;
+    int16_t nFinalValues;
+    int16_t nMarkers;
+    int16_t nWordMarkers;
+    int16_t nOutputs;
+    int16_t NNN;
+    int32_t S;
+    int32_t nLoopStates;
+    int32_t nArcs;
+    int32_t namePoolSize;
+    float framePeriod;
+    int16_t *blockStart;
+    int32_t *blockCrc;
+    struct usearch_amodel *models;
+    int32_t *markerName;
+    char *namePool;
+    int16_t *stateModel;
+    int16_t *succCount;
+    int16_t *predCount;
+    int32_t *arcStart;
+    int32_t *arcs;
+    int32_t *startStates;
+    int32_t *finalStates;
+    int16_t *startScores;
+    int16_t *finalValues;
+    int16_t flags;
+    int32_t nFloors;
+    int16_t *stateFloor;
+    int32_t nExtra;
+    int16_t *extra;
 };
 
 // "usearch/searchfC13"
 struct usearch_searchfC13 {
-    int16_t f0;
-    int16_t f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t f8;
-    int16_t f9;
-    int16_t f10;
-    int32_t f11;
-    int32_t f12;
-    int32_t f13;
-    int32_t f14;
-    float f15;
-    int16_t *f16;
-    int32_t *f17;
-    usearch_amodel *f18;
-    int32_t *f19;
-    char *f20;
-    int16_t *f21;
-    int16_t *f22;
-    int16_t *f23;
-    int32_t *f24;
-    int32_t *f25;
-    int32_t *f26;
-    int32_t *f27;
-    int16_t *f28;
-    int16_t *f29;
-    int16_t f30;
-    int32_t f31;
-    int16_t *f32;
-    int32_t f33;
-    int16_t *f34;
-    int16_t *f35;
-    int16_t *f36;
+    int16_t nModels;
+    int16_t nStart;
+    int16_t nFinal;
+    int16_t nStartScores;
+    int16_t nFinalValues;
+    int16_t nAltMap;
+    int16_t nWordMap;
+    int16_t nMarkers;
+    int16_t nWordMarkers;
+    int16_t nOutputs;
+    int16_t NNN;
+    int32_t S;
+    int32_t nLoopStates;
+    int32_t nArcs;
+    int32_t namePoolSize;
+    float framePeriod;
+    int16_t *blockStart;
+    int32_t *blockCrc;
+    struct usearch_amodel *models;
+    int32_t *markerName;
+    char *namePool;
+    int16_t *stateModel;
+    int16_t *succCount;
+    int16_t *predCount;
+    int32_t *arcStart;
+    int32_t *arcs;
+    int32_t *startStates;
+    int32_t *finalStates;
+    int16_t *startScores;
+    int16_t *finalValues;
+    int16_t flags;
+    int32_t nFloors;
+    int16_t *stateFloor;
+    int32_t nExtra;
+    int16_t *extra;
+    int16_t *altMap;
+    int16_t *wordMap;
 };
 
 // "usearch/searchfC14"
 struct usearch_searchfC14 {
-    int16_t f0;
-    int16_t f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t f8;
-    int16_t f9;
-    int16_t f10;
-    int32_t f11;
-    int32_t f12;
-    int32_t f13;
-    int32_t f14;
-    float f15;
-    int16_t *f16;
-    int32_t *f17;
-    usearch_amodel *f18;
-    int32_t *f19;
-    char *f20;
-    int16_t *f21;
-    int16_t *f22;
-    int16_t *f23;
-    int32_t *f24;
-    int32_t *f25;
-    int32_t *f26;
-    int32_t *f27;
-    int16_t *f28;
-    int16_t *f29;
-    int16_t f30;
-    int32_t f31;
-    int16_t *f32;
-    int32_t f33;
-    int16_t *f34;
-    int16_t *f35;
-    int16_t *f36;
+    int16_t nModels;
+    int16_t nStart;
+    int16_t nFinal;
+    int16_t nStartScores;
+    int16_t nFinalValues;
+    int16_t nAltMap;
+    int16_t nWordMap;
+    int16_t nMarkers;
+    int16_t nWordMarkers;
+    int16_t nOutputs;
+    int16_t NNN;
+    int32_t S;
+    int32_t nLoopStates;
+    int32_t nArcs;
+    int32_t namePoolSize;
+    float framePeriod;
+    int16_t *blockStart;
+    int32_t *blockCrc;
+    struct usearch_amodel *models;
+    int32_t *markerName;
+    char *namePool;
+    int16_t *stateModel;
+    int16_t *succCount;
+    int16_t *predCount;
+    int32_t *arcStart;
+    int32_t *arcs;
+    int32_t *startStates;
+    int32_t *finalStates;
+    int16_t *startScores;
+    int16_t *finalValues;
+    int16_t flags;
+    int32_t nFloors;
+    int16_t *stateFloor;
+    int32_t nExtra;
+    int16_t *extra;
+    int16_t *altMap;
+    int16_t *wordMap;
 };
 
 // "usearch/searchfC15"
-struct usearch_searchfC15 {
-    int16_t f0;
-    int16_t f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t f8;
-    int16_t f9;
-    int32_t f10;
-    int32_t f11;
-    int32_t f12;
-    int32_t f13;
-    float f14;
-    int16_t *f15;
-    int32_t *f16;
-    usearch_amodel2 *f17;
-    int32_t *f18;
-    char *f19;
-    int16_t *f20;
-    int16_t *f21;
-    int16_t *f22;
-    int32_t *f23;
-    int32_t *f24;
-    int32_t *f25;
-    int32_t *f26;
-    int16_t *f27;
-    int16_t *f28;
-    int16_t f29;
-    int32_t f30;
-    int16_t *f31;
-    int32_t f32;
-    int16_t *f33;
-    int16_t *f34;
-    int16_t f35;
+struct searchfC {
+    int16_t nModels;
+    int16_t nStart;
+    int16_t nFinal;
+    int16_t nStartScores;
+    int16_t nFinalValues;
+    int16_t nWordMap;
+    int16_t nMarkers;
+    int16_t nWordMarkers;
+    int16_t nOutputs;
+    int16_t NNN;
+    int32_t S;
+    int32_t nLoopStates;
+    int32_t nArcs;
+    int32_t namePoolSize;
+    float framePeriod;
+    int16_t *blockStart;
+    int32_t *blockCrc;
+    struct searchModel *models;
+    int32_t *markerName;
+    char *namePool;
+    int16_t *stateModel;
+    int16_t *succCount;
+    int16_t *predCount;
+    int32_t *arcStart;
+    int32_t *arcs;
+    int32_t *startStates;
+    int32_t *finalStates;
+    int16_t *startScores;
+    int16_t *finalValues;
+    int16_t flags;
+    int32_t nFloors;
+    int16_t *stateFloor;
+    int32_t nExtra;
+    int16_t *extra;
+    int16_t *wordMap;
+    int16_t svThreshold;
 };
 
 // "usearch/searchfV5"
@@ -3998,7 +3998,7 @@ struct usearch_searchfV6 {
 // "usearch/tuneC0"
 struct usearch_tuneC0 {
     int16_t f0;
-    usearch_tuning6 *f1;
+    struct usearch_tuning6 *f1;
     int16_t f2;
     int16_t f3;
     int16_t f4;
@@ -4013,7 +4013,7 @@ struct usearch_tuneC0 {
 // "usearch/tuneC1"
 struct usearch_tuneC1 {
     int16_t f0;
-    usearch_tuning6 *f1;
+    struct usearch_tuning6 *f1;
     int16_t f2;
     int16_t *f3;
     int16_t f4;
@@ -4041,7 +4041,7 @@ struct usearch_tuneC1 {
 // "usearch/tuneC2"
 struct usearch_tuneC2 {
     int16_t f0;
-    usearch_tuning8 *f1;
+    struct usearch_tuning8 *f1;
     int16_t f2;
     int16_t *f3;
     int16_t f4;
@@ -4069,7 +4069,7 @@ struct usearch_tuneC2 {
 // "usearch/tuneC3"
 struct usearch_tuneC3 {
     int16_t f0;
-    usearch_tuning8 *f1;
+    struct usearch_tuning8 *f1;
     int16_t f2;
     int16_t *f3;
     int16_t f4;
@@ -4097,7 +4097,7 @@ struct usearch_tuneC3 {
 // "usearch/tuneC4"
 struct usearch_tuneC4 {
     int16_t f0;
-    usearch_tuning10 *f1;
+    struct usearch_tuning10 *f1;
     int16_t f2;
     int16_t *f3;
     int16_t f4;
@@ -4125,7 +4125,7 @@ struct usearch_tuneC4 {
 // "usearch/tuneC5"
 struct usearch_tuneC5 {
     int16_t f0;
-    usearch_tuning11 *f1;
+    struct usearch_tuning11 *f1;
     int16_t f2;
     int16_t *f3;
     int16_t f4;
@@ -4158,9 +4158,9 @@ struct usearch_tuning10 {
     int32_t f3;
     char *f4;
     int16_t f5;
-    usearch_complexGarbage1 *f6;
+    struct usearch_complexGarbage1 *f6;
     int16_t f7;
-    usearch_phraseData6 *f8;
+    struct usearch_phraseData6 *f8;
     int16_t f9;
     int16_t *f10;
     int16_t f11;
@@ -4179,9 +4179,9 @@ struct usearch_tuning10 {
     int32_t f24;
     float f25;
     int16_t f26;
-    usearch_graph5 *f27;
+    struct usearch_graph5 *f27;
     int16_t f28;
-    nnNames *f29;
+    struct nnNames *f29;
     int16_t f30;
 };
 
@@ -4193,9 +4193,9 @@ struct usearch_tuning11 {
     int32_t f3;
     char *f4;
     int16_t f5;
-    usearch_complexGarbage1 *f6;
+    struct usearch_complexGarbage1 *f6;
     int16_t f7;
-    usearch_phraseData6 *f8;
+    struct usearch_phraseData6 *f8;
     int16_t f9;
     int16_t *f10;
     int16_t f11;
@@ -4219,9 +4219,9 @@ struct usearch_tuning11 {
     int32_t f29;
     float f30;
     int16_t f31;
-    usearch_graph5 *f32;
+    struct usearch_graph5 *f32;
     int16_t f33;
-    nnNames *f34;
+    struct nnNames *f34;
     int16_t f35;
 };
 
@@ -4229,7 +4229,7 @@ struct usearch_tuning11 {
 struct usearch_tuning3 {
     int16_t f0;
     int16_t f1;
-    usearch_phraseData2 *f2;
+    struct usearch_phraseData2 *f2;
     int16_t f3;
     int16_t *f4;
     int16_t f5;
@@ -4244,8 +4244,8 @@ struct usearch_tuning3 {
     float f14;
     float f15;
     int16_t f16;
-    usearch_graph4 *f17;
-    nn_descript2 *f18;
+    struct usearch_graph4 *f17;
+    struct nn_descript2 *f18;
     int16_t f19;
 };
 
@@ -4253,7 +4253,7 @@ struct usearch_tuning3 {
 struct usearch_tuning4 {
     int16_t f0;
     int16_t f1;
-    usearch_phraseData3 *f2;
+    struct usearch_phraseData3 *f2;
     int16_t f3;
     int16_t *f4;
     int16_t f5;
@@ -4269,8 +4269,8 @@ struct usearch_tuning4 {
     int32_t f15;
     float f16;
     int16_t f17;
-    usearch_graph4 *f18;
-    nn_descript2 *f19;
+    struct usearch_graph4 *f18;
+    struct nn_descript2 *f19;
     int16_t f20;
 };
 
@@ -4278,7 +4278,7 @@ struct usearch_tuning4 {
 struct usearch_tuning5 {
     int16_t f0;
     int16_t f1;
-    usearch_phraseData4 *f2;
+    struct usearch_phraseData4 *f2;
     int16_t f3;
     int16_t *f4;
     int16_t f5;
@@ -4296,8 +4296,8 @@ struct usearch_tuning5 {
     int32_t f17;
     float f18;
     int16_t f19;
-    usearch_graph4 *f20;
-    nn_descript2 *f21;
+    struct usearch_graph4 *f20;
+    struct nn_descript2 *f21;
     int16_t f22;
 };
 
@@ -4305,7 +4305,7 @@ struct usearch_tuning5 {
 struct usearch_tuning6 {
     int16_t f0;
     int16_t f1;
-    usearch_phraseData4 *f2;
+    struct usearch_phraseData4 *f2;
     int16_t f3;
     int16_t *f4;
     int16_t f5;
@@ -4323,9 +4323,9 @@ struct usearch_tuning6 {
     int32_t f17;
     float f18;
     int16_t f19;
-    usearch_graph4 *f20;
+    struct usearch_graph4 *f20;
     int16_t f21;
-    nn_descript2 *f22;
+    struct nn_descript2 *f22;
     int16_t f23;
 };
 
@@ -4333,7 +4333,7 @@ struct usearch_tuning6 {
 struct usearch_tuning7 {
     int16_t f0;
     int16_t f1;
-    usearch_phraseData5 *f2;
+    struct usearch_phraseData5 *f2;
     int16_t f3;
     int16_t *f4;
     int16_t f5;
@@ -4351,9 +4351,9 @@ struct usearch_tuning7 {
     int32_t f17;
     float f18;
     int16_t f19;
-    usearch_graph5 *f20;
+    struct usearch_graph5 *f20;
     int16_t f21;
-    nn_descript2 *f22;
+    struct nn_descript2 *f22;
     int16_t f23;
 };
 
@@ -4361,7 +4361,7 @@ struct usearch_tuning7 {
 struct usearch_tuning8 {
     int16_t f0;
     int16_t f1;
-    usearch_phraseData5 *f2;
+    struct usearch_phraseData5 *f2;
     int16_t f3;
     int16_t *f4;
     int16_t f5;
@@ -4379,9 +4379,9 @@ struct usearch_tuning8 {
     int32_t f17;
     float f18;
     int16_t f19;
-    usearch_graph5 *f20;
+    struct usearch_graph5 *f20;
     int16_t f21;
-    nnNames *f22;
+    struct nnNames *f22;
     int16_t f23;
 };
 
@@ -4389,7 +4389,7 @@ struct usearch_tuning8 {
 struct usearch_tuning9 {
     int16_t f0;
     int16_t f1;
-    usearch_phraseData6 *f2;
+    struct usearch_phraseData6 *f2;
     int16_t f3;
     int16_t *f4;
     int16_t f5;
@@ -4407,9 +4407,9 @@ struct usearch_tuning9 {
     int32_t f17;
     float f18;
     int16_t f19;
-    usearch_graph5 *f20;
+    struct usearch_graph5 *f20;
     int16_t f21;
-    nnNames *f22;
+    struct nnNames *f22;
     int16_t f23;
 };
 
