@@ -47,6 +47,9 @@ CODE_NAMES = ["FIELD_CHAR", "FIELD_CHAR_ARRAY", "FIELD_SHORT", "FIELD_SHORT_ARRA
 # Record sizes of the types without fields: "objfile" keeps a 4-byte record, every other tag none.
 FIELDLESS_SIZES = {"objfile": 4}
 
+# Type name -> the type whose struct it shares (itself when none comes before it with the same list).
+SHARED = {}
+
 TOKEN = re.compile(
     r"^(?:(?P<letter>[csifdlb])(?:×(?P<n>\d+)|\[(?P<k>\d+)\])?"
     r"|\{(?P<nested>[^}]+)\}(?:×(?P<sn>\d+)|\[(?P<sk>\d+)\])?"
@@ -163,6 +166,26 @@ def identifier(type_name, record_names):
     return record_names.get(type_name) or re.sub(r"[/.]", "_", type_name)
 
 
+def shared_structs(types, record_names):
+    """For each type with fields, the first type of its area (in registry order, named records first) whose list
+    and field names are the same: versions of one record that did not change share one struct, so that their
+    readers can take either; a version that its readers name lends that name to the struct."""
+    def generic(name):
+        return identifier(name, record_names) == identifier(name, {})
+
+    first, shared = {}, {}
+    for name, fields in sorted(types.items(), key=lambda item: generic(item[0])):
+        if fields:
+            area = name.split("/")[0] if "/" in name else ""
+            signature = (area,) + tuple((f.code, f.aux1, f.aux2, f.aux3, f.nested, f.letter, f.name) for f in fields)
+            shared[name] = first.setdefault(signature, name)
+    return shared
+
+
+def struct_tag(type_name, record_names):
+    return identifier(SHARED.get(type_name, type_name), record_names)
+
+
 def has_struct(types, type_name):
     return bool(types.get(type_name))
 
@@ -177,7 +200,7 @@ def member(field, fields, types, record_names):
             return f"{SCALARS[data.letter][2]} **{field.name};"
         return f"void *{field.name};"
     if field.code in (STRUCT, STRUCT_ARRAY):
-        c_type = identifier(field.nested, record_names)
+        c_type = struct_tag(field.nested, record_names)
         if field.code == STRUCT_ARRAY:
             if has_struct(types, field.nested):
                 return f"struct {c_type} *{field.name};"
@@ -204,7 +227,7 @@ def struct_order(types):
             fail(f"{name} holds itself in place")
         for field in types[name]:
             if field.code == STRUCT:
-                place(field.nested, path + [name])
+                place(SHARED[field.nested], path + [name])
         placed.add(name)
         order.append(name)
 
@@ -227,11 +250,14 @@ def write_header(types, record_names):
     ]
     # Every name first, so that a record may point at one defined after it.
     order = struct_order(types)
-    lines += [f"typedef struct {identifier(name, record_names)} {identifier(name, record_names)};" for name in order]
+    lines += [f"typedef struct {struct_tag(name, record_names)} {identifier(name, record_names)};" for name in order]
     lines.append("")
     for name in order:
+        if SHARED[name] != name:
+            continue
         fields = types[name]
-        lines.append(f"// \"{name}\"")
+        sharing = [f"\"{other}\"" for other in order if SHARED[other] == name]
+        lines.append(f"// {', '.join(sharing)}")
         lines.append(f"struct {identifier(name, record_names)} {{")
         for field in fields:
             lines.append("    " + member(field, fields, types, record_names))
@@ -304,6 +330,7 @@ def main():
     types = read_types()
     record_names = read_names(types)
     check(types)
+    SHARED.update(shared_structs(types, record_names))
     for path, text in ((HEADER_FILE, write_header(types, record_names)),
                        (TABLE_FILE, write_table(types, record_names))):
         with open(path, "w", encoding="utf-8") as out:

@@ -79,7 +79,7 @@ typedef struct keyedRecord keyedRecord;
 typedef struct keyed_s32 keyed_s32;
 typedef struct keyed_s64 keyed_s64;
 typedef struct keyed_stream keyed_stream;
-typedef struct keyed_string keyed_string;
+typedef struct keyedRecord keyed_string;
 typedef struct match match;
 typedef struct mfccdd_constant mfccdd_constant;
 typedef struct mfccdd_iconstant mfccdd_iconstant;
@@ -122,10 +122,10 @@ typedef struct pronun4_token pronun4_token;
 typedef struct pronun4_utt3 pronun4_utt3;
 typedef struct pronun4_word pronun4_word;
 typedef struct pronunx_constant01 pronunx_constant01;
-typedef struct pronunx_constant1 pronunx_constant1;
+typedef struct pronunx_constant01 pronunx_constant1;
 typedef struct pronunx_constant2 pronunx_constant2;
 typedef struct pronunx_constant3 pronunx_constant3;
-typedef struct pronunx_constant4 pronunx_constant4;
+typedef struct pronunx_constant3 pronunx_constant4;
 typedef struct pronunx_g2element pronunx_g2element;
 typedef struct pronunx_g2prule0 pronunx_g2prule0;
 typedef struct pronunx_g2rewrite pronunx_g2rewrite;
@@ -134,7 +134,7 @@ typedef struct pronunx_ngram pronunx_ngram;
 typedef struct pronunx_ortnorm pronunx_ortnorm;
 typedef struct pronunx_ortnorm3 pronunx_ortnorm3;
 typedef struct pronunx_variable1 pronunx_variable1;
-typedef struct pronunx_variable2 pronunx_variable2;
+typedef struct pronunx_variable1 pronunx_variable2;
 typedef struct pronunx_variable3 pronunx_variable3;
 typedef struct pronunx_xtbl pronunx_xtbl;
 typedef struct raw raw;
@@ -151,7 +151,7 @@ typedef struct sfaMatrix sfaMatrix;
 typedef struct sfaTrain sfaTrain;
 typedef struct speaker_speaker1 speaker_speaker1;
 typedef struct speaker_speaker2 speaker_speaker2;
-typedef struct speaker_speaker4 speaker_speaker4;
+typedef struct Speaker speaker_speaker4;
 typedef struct speaker_speaker5 speaker_speaker5;
 typedef struct Speaker Speaker;
 typedef struct speaker_speakerAntiData1 speaker_speakerAntiData1;
@@ -163,21 +163,21 @@ typedef struct speaker_speakerFeatsDB1 speaker_speakerFeatsDB1;
 typedef struct speaker_speakerTriCatList1 speaker_speakerTriCatList1;
 typedef struct speakerVecShort speakerVecShort;
 typedef struct spkrSubject spkrSubject;
-typedef struct speaker_spkrSubject3 speaker_spkrSubject3;
+typedef struct spkrSubject speaker_spkrSubject3;
 typedef struct speaker_userCache1 speaker_userCache1;
 typedef struct textnorm_graph textnorm_graph;
 typedef struct textnorm_graph1 textnorm_graph1;
 typedef struct textnorm_group textnorm_group;
 typedef struct textnorm_node textnorm_node;
 typedef struct textnorm_regexp1 textnorm_regexp1;
-typedef struct textnorm_regexp2 textnorm_regexp2;
+typedef struct textnorm_regexp1 textnorm_regexp2;
 typedef struct textnorm_regexp3 textnorm_regexp3;
 typedef struct textnorm_regexpC textnorm_regexpC;
 typedef struct textnorm_regexpC1 textnorm_regexpC1;
 typedef struct textnorm_regexpC2 textnorm_regexpC2;
 typedef struct textnorm_regexpC3 textnorm_regexpC3;
 typedef struct textnorm_regexpC4 textnorm_regexpC4;
-typedef struct textnorm_regexpC5 textnorm_regexpC5;
+typedef struct textnorm_regexpC4 textnorm_regexpC5;
 typedef struct usearch_amodel usearch_amodel;
 typedef struct searchModel searchModel;
 typedef struct usearch_amodelLS usearch_amodelLS;
@@ -224,14 +224,14 @@ typedef struct usearch_searchfC10 usearch_searchfC10;
 typedef struct usearch_searchfC11 usearch_searchfC11;
 typedef struct usearch_searchfC12 usearch_searchfC12;
 typedef struct usearch_searchfC13 usearch_searchfC13;
-typedef struct usearch_searchfC14 usearch_searchfC14;
+typedef struct usearch_searchfC13 usearch_searchfC14;
 typedef struct searchfC searchfC;
-typedef struct usearch_searchfV5 usearch_searchfV5;
+typedef struct usearch_csearchfV3 usearch_searchfV5;
 typedef struct usearch_searchfV6 usearch_searchfV6;
 typedef struct usearch_tuneC0 usearch_tuneC0;
 typedef struct usearch_tuneC1 usearch_tuneC1;
 typedef struct usearch_tuneC2 usearch_tuneC2;
-typedef struct usearch_tuneC3 usearch_tuneC3;
+typedef struct usearch_tuneC2 usearch_tuneC3;
 typedef struct usearch_tuneC4 usearch_tuneC4;
 typedef struct usearch_tuneC5 usearch_tuneC5;
 typedef struct usearch_tuning10 usearch_tuning10;
@@ -806,7 +806,7 @@ struct adapt_adaptTxtToPhn1 {
     int16_t f6;
     struct pronun3_variable *f7;
     int16_t f8;
-    struct pronunx_constant4 *f9;
+    struct pronunx_constant3 *f9;
     int16_t f10;
     struct pronunx_variable3 *f11;
     int16_t f12;
@@ -826,7 +826,7 @@ struct adapt_adaptTxtToPhnC1 {
     int16_t f2;
     struct pronun3_constant *f3;
     int16_t f4;
-    struct pronunx_constant4 *f5;
+    struct pronunx_constant3 *f5;
     int16_t f6;
     int16_t f7;
     int16_t f8;
@@ -1452,7 +1452,7 @@ struct keyed_float {
     int32_t valueCount;
 };
 
-// "keyed/object"
+// "keyed/object", "keyed/string"
 struct keyedRecord {
     char *key;
     char *value;
@@ -1484,15 +1484,6 @@ struct keyed_stream {
     int32_t valueType;
     char *key;
     uint8_t *value;
-    int32_t keyLength;
-    int32_t valueCount;
-};
-
-// "keyed/string"
-struct keyed_string {
-    char *key;
-    char *value;
-    int32_t valueType;
     int32_t keyLength;
     int32_t valueCount;
 };
@@ -2173,29 +2164,8 @@ struct pronun4_word {
     int32_t f9;
 };
 
-// "pronunx/constant01"
+// "pronunx/constant01", "pronunx/constant1"
 struct pronunx_constant01 {
-    int32_t f0;
-    int32_t f1;
-    char f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    char f6;
-    char f7;
-    int32_t f8;
-    int32_t *f9;
-    int32_t *f10;
-    int32_t *f11;
-    struct pronunx_g2prule0 *f12;
-    struct pronunx_xtbl *f13;
-    struct pronunx_g2rewrite *f14;
-    struct pronunx_g2element *f15;
-    char *f16;
-};
-
-// "pronunx/constant1"
-struct pronunx_constant1 {
     int32_t f0;
     int32_t f1;
     char f2;
@@ -2248,44 +2218,8 @@ struct pronunx_constant2 {
     char *f28;
 };
 
-// "pronunx/constant3"
+// "pronunx/constant3", "pronunx/constant4"
 struct pronunx_constant3 {
-    int32_t f0;
-    int32_t f1;
-    char f2;
-    char f3;
-    char f4;
-    char f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t f8;
-    int32_t f9;
-    int32_t f10;
-    int32_t f11;
-    int32_t f12;
-    int32_t f13;
-    int16_t *f14;
-    int16_t *f15;
-    int32_t *f16;
-    int32_t *f17;
-    int32_t *f18;
-    int16_t *f19;
-    char *f20;
-    int32_t *f21;
-    int32_t *f22;
-    char *f23;
-    int32_t *f24;
-    int32_t *f25;
-    char *f26;
-    int32_t *f27;
-    int32_t *f28;
-    int16_t *f29;
-    int32_t *f30;
-    char *f31;
-};
-
-// "pronunx/constant4"
-struct pronunx_constant4 {
     int32_t f0;
     int32_t f1;
     char f2;
@@ -2395,14 +2329,8 @@ struct pronunx_ortnorm3 {
     struct pronunx_ngram *f9;
 };
 
-// "pronunx/variable1"
+// "pronunx/variable1", "pronunx/variable2"
 struct pronunx_variable1 {
-    int16_t f0;
-    int16_t f1;
-};
-
-// "pronunx/variable2"
-struct pronunx_variable2 {
     int16_t f0;
     int16_t f1;
 };
@@ -2515,7 +2443,7 @@ struct speaker_enrollCache1 {
     float f20;
     float f21;
     struct speaker_segCache1 f22;
-    struct usearch_searchfC14 *f23;
+    struct usearch_searchfC13 *f23;
 };
 
 // "speaker/idxInfo1"
@@ -2622,32 +2550,6 @@ struct speaker_speaker2 {
     struct sfa *f19;
 };
 
-// "speaker/speaker4"
-struct speaker_speaker4 {
-    int16_t featDim;
-    int32_t featBufLen;
-    int32_t bufValues;
-    int32_t bufDims[2];
-    int16_t *featBuf;
-    int16_t **featRows;
-    int16_t featStartIdx;
-    int16_t featStopIdx;
-    int16_t delay;
-    int16_t nModList;
-    struct modlist *modList;
-    char f11;
-    char f12;
-    int32_t maxRecordings;
-    int16_t nSubjects;
-    struct spkrSubject *subjects;
-    int16_t nAntiData;
-    struct speaker_speakerAntiData2 *antiData;
-    int16_t nSfa;
-    struct sfa *sfa;
-    int16_t nFeatsDB;
-    struct speaker_speakerFeatsDB1 *featsDB;
-};
-
 // "speaker/speaker5"
 struct speaker_speaker5 {
     int16_t featDim;
@@ -2674,7 +2576,7 @@ struct speaker_speaker5 {
     struct speaker_speakerFeatsDB1 *featsDB;
 };
 
-// "speaker/speaker6"
+// "speaker/speaker4", "speaker/speaker6"
 struct Speaker {
     int16_t featDim;
     int32_t featBufLen;
@@ -2837,33 +2739,8 @@ struct speakerVecShort {
     int16_t score;
 };
 
-// "speaker/spkrSubject2"
+// "speaker/spkrSubject2", "speaker/spkrSubject3"
 struct spkrSubject {
-    int16_t id;
-    int32_t nRecordings;
-    int32_t maxRecordings;
-    struct speakerVecShort *recordings;
-    float noiseScale;
-    int16_t f5;
-    float f6;
-    float f7;
-    int16_t f8;
-    int16_t nNet;
-    struct cnnC *net;
-    float f11;
-    char adapted;
-    char f13;
-    char *featMask;
-    int16_t featMaskLen;
-    int16_t *ignoreCats;
-    int16_t nIgnoreCats;
-    int16_t nAntiNet;
-    struct cnnC *antiNet;
-    int16_t f20;
-};
-
-// "speaker/spkrSubject3"
-struct speaker_spkrSubject3 {
     int16_t id;
     int32_t nRecordings;
     int32_t maxRecordings;
@@ -2941,14 +2818,8 @@ struct textnorm_node {
     int16_t *f4;
 };
 
-// "textnorm/regexp1"
+// "textnorm/regexp1", "textnorm/regexp2"
 struct textnorm_regexp1 {
-    int16_t f0;
-    int16_t f1;
-};
-
-// "textnorm/regexp2"
-struct textnorm_regexp2 {
     int16_t f0;
     int16_t f1;
 };
@@ -3031,34 +2902,8 @@ struct textnorm_regexpC3 {
     char *f19;
 };
 
-// "textnorm/regexpC4"
+// "textnorm/regexpC4", "textnorm/regexpC5"
 struct textnorm_regexpC4 {
-    int16_t f0;
-    int16_t f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t *f8;
-    int16_t *f9;
-    int16_t *f10;
-    int16_t *f11;
-    int16_t *f12;
-    int16_t *f13;
-    int16_t *f14;
-    int16_t *f15;
-    int16_t *f16;
-    int16_t *f17;
-    int16_t *f18;
-    int16_t *f19;
-    char *f20;
-    char *f21;
-};
-
-// "textnorm/regexpC5"
-struct textnorm_regexpC5 {
     int16_t f0;
     int16_t f1;
     int16_t f2;
@@ -3225,7 +3070,7 @@ struct usearch_csearchV {
     int32_t f20[7];
 };
 
-// "usearch/csearchfV3"
+// "usearch/csearchfV3", "usearch/searchfV5"
 struct usearch_csearchfV3 {
     int16_t f0;
     int16_t f1;
@@ -3819,49 +3664,8 @@ struct usearch_searchfC12 {
     int16_t *extra;
 };
 
-// "usearch/searchfC13"
+// "usearch/searchfC13", "usearch/searchfC14"
 struct usearch_searchfC13 {
-    int16_t nModels;
-    int16_t nStart;
-    int16_t nFinal;
-    int16_t nStartScores;
-    int16_t nFinalValues;
-    int16_t nAltMap;
-    int16_t nWordMap;
-    int16_t nMarkers;
-    int16_t nWordMarkers;
-    int16_t nOutputs;
-    int16_t NNN;
-    int32_t S;
-    int32_t nLoopStates;
-    int32_t nArcs;
-    int32_t namePoolSize;
-    float framePeriod;
-    int16_t *blockStart;
-    int32_t *blockCrc;
-    struct usearch_amodel *models;
-    int32_t *markerName;
-    char *namePool;
-    int16_t *stateModel;
-    int16_t *succCount;
-    int16_t *predCount;
-    int32_t *arcStart;
-    int32_t *arcs;
-    int32_t *startStates;
-    int32_t *finalStates;
-    int16_t *startScores;
-    int16_t *finalValues;
-    int16_t flags;
-    int32_t nFloors;
-    int16_t *stateFloor;
-    int32_t nExtra;
-    int16_t *extra;
-    int16_t *altMap;
-    int16_t *wordMap;
-};
-
-// "usearch/searchfC14"
-struct usearch_searchfC14 {
     int16_t nModels;
     int16_t nStart;
     int16_t nFinal;
@@ -3939,25 +3743,6 @@ struct searchfC {
     int16_t *extra;
     int16_t *wordMap;
     int16_t svThreshold;
-};
-
-// "usearch/searchfV5"
-struct usearch_searchfV5 {
-    int16_t f0;
-    int16_t f1;
-    int16_t f2;
-    int16_t f3;
-    int16_t f4;
-    int16_t f5;
-    int16_t f6;
-    int16_t f7;
-    int16_t f8;
-    int32_t f9;
-    int32_t f10;
-    char f11;
-    int16_t f12;
-    int16_t f13;
-    int32_t f14[7];
 };
 
 // "usearch/searchfV6"
@@ -4038,36 +3823,8 @@ struct usearch_tuneC1 {
     int16_t f23;
 };
 
-// "usearch/tuneC2"
+// "usearch/tuneC2", "usearch/tuneC3"
 struct usearch_tuneC2 {
-    int16_t f0;
-    struct usearch_tuning8 *f1;
-    int16_t f2;
-    int16_t *f3;
-    int16_t f4;
-    char *f5;
-    int16_t f6;
-    int16_t *f7;
-    int16_t f8;
-    char *f9;
-    int16_t f10;
-    int16_t f11;
-    int16_t f12;
-    int16_t *f13;
-    int16_t f14;
-    char *f15;
-    int16_t *f16;
-    int16_t f17;
-    char *f18;
-    int16_t f19;
-    char *f20;
-    int16_t f21;
-    int16_t f22;
-    int16_t f23;
-};
-
-// "usearch/tuneC3"
-struct usearch_tuneC3 {
     int16_t f0;
     struct usearch_tuning8 *f1;
     int16_t f2;
