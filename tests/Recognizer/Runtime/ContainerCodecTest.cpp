@@ -254,10 +254,10 @@ TEST(ContainerCreate, TableSizesItsEmptyDataFromTheDimensions)
     EXPECT_EQ(grid.rows, nullptr);
 
     struct Case {
-        int32_t d0, d1;
+        uint32_t d0, d1;
     };
     // more elements than the count field holds, and more rows than a table can have
-    for (const Case c : {Case{65536, 65536}, Case{-1, 2}}) {
+    for (const Case c : {Case{65536, 65536}, Case{0xFFFFFFFFu, 2}}) {
         Session failing;
         arrayS2D bad = {{c.d0, c.d1}, 0, nullptr, nullptr};
         EXPECT_EQ(containerCreate(failing.get(), type, &bad, 1), nullptr) << c.d0 << " x " << c.d1;
