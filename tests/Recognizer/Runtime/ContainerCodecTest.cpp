@@ -266,6 +266,69 @@ TEST(ContainerCreate, TableSizesItsEmptyDataFromTheDimensions)
     }
 }
 
+// Creating over a record that already holds blocks keeps those whose count is set and drops the others.
+TEST(ContainerCreate, KeepHoldsCountedBlocksAndDropsUncountedOnes)
+{
+    Session session;
+    const containerDescriptor* type = typeNamed("wave");
+    auto* samples = static_cast<int16_t*>(dbMalloc(4));
+    samples[1] = 77;
+    auto* params = static_cast<float*>(dbMalloc(4));
+    wave w = {2, samples, 0, params};
+    ASSERT_EQ(containerCreate(session.get(), type, &w, 1), &w);
+    EXPECT_EQ(w.samples, samples);
+    EXPECT_EQ(w.samples[1], 77);
+    EXPECT_EQ(w.params, nullptr);
+    EXPECT_EQ(containerFree(session.get(), type, &w), 0);
+
+    // Without keep every array gets a fresh zeroed block of its count.
+    wave fresh = {3, nullptr, 1, nullptr};
+    ASSERT_EQ(containerCreate(session.get(), type, &fresh, 0), &fresh);
+    ASSERT_NE(fresh.samples, nullptr);
+    EXPECT_EQ(fresh.samples[2], 0);
+    EXPECT_EQ(fresh.params[0], 0.0f);
+    EXPECT_EQ(containerFree(session.get(), type, &fresh), 0);
+}
+
+// Descriptors of the test's own for shapes no registered type has.
+struct Odd {
+    float scale;
+    float* values;
+    uint32_t dims[1];
+    uint32_t count;
+    int16_t* data;
+    int16_t** table;
+};
+
+const fieldDescriptor oddFields[] = {
+    {FIELD_FLOAT, 0, offsetof(Odd, scale), 1, 0, 0, nullptr},
+    {FIELD_FLOAT_ARRAY, 0, offsetof(Odd, values), 0, 0, 0, nullptr}, // counted by a float: not a count
+    {FIELD_INT, 0, offsetof(Odd, dims), 1, 0, 0, nullptr},
+    {FIELD_INT, 0, offsetof(Odd, count), 1, 0, 0, nullptr},
+    {FIELD_SHORT_ARRAY, 0, offsetof(Odd, data), 3, 0, 0, nullptr},
+    {FIELD_NDIM, 0, offsetof(Odd, table), 2, 4, 2, nullptr}, // a single dimension
+};
+const containerDescriptor oddType = {"test/odd", sizeof(Odd), 6, oddFields};
+
+// A count field of another type is reported and counts nothing, and the walk goes on; a single dimension makes a
+// table of no rows.
+TEST(ContainerCounts, CountOfIllegalTypeCountsNothingAndOneDimensionNeedsNoTable)
+{
+    Session session;
+    Odd odd = {1.5f, static_cast<float*>(dbMalloc(4)), {5}, 0, nullptr, nullptr};
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(containerCreate(session.get(), &oddType, &odd, 1), &odd) << session.text();
+    const Bytes bytes = encode(session, &oddType, &odd);
+    const std::string report = testing::internal::GetCapturedStderr();
+    EXPECT_NE(report.find("illegal length type (6) in test/odd block 1"), std::string::npos) << report;
+    EXPECT_EQ(odd.values, nullptr); // kept only while counted
+    EXPECT_EQ(odd.count, 5u);
+    EXPECT_NE(odd.data, nullptr);
+    EXPECT_EQ(odd.table, nullptr);
+    EXPECT_EQ(bytes, fromHex("3fc00000" "00000005" "00000005" "00000000000000000000"));
+    EXPECT_EQ(containerFree(session.get(), &oddType, &odd), 0);
+}
+
 // Records held in place own their arrays like the outer record's own fields.
 TEST(ContainerFree, ReleasesTheArraysOfRecordsHeldInPlace)
 {
