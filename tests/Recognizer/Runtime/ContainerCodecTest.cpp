@@ -291,6 +291,11 @@ TEST(ContainerCreate, KeepHoldsCountedBlocksAndDropsUncountedOnes)
 }
 
 // Descriptors of the test's own for shapes no registered type has.
+constexpr fieldDescriptor field(uint32_t code, size_t offset, int32_t aux1, int32_t aux2 = 0, int32_t aux3 = 0)
+{
+    return {code, 0, uint32_t(offset), aux1, aux2, aux3, nullptr};
+}
+
 struct Odd {
     float scale;
     float* values;
@@ -301,12 +306,12 @@ struct Odd {
 };
 
 const fieldDescriptor oddFields[] = {
-    {FIELD_FLOAT, 0, offsetof(Odd, scale), 1, 0, 0, nullptr},
-    {FIELD_FLOAT_ARRAY, 0, offsetof(Odd, values), 0, 0, 0, nullptr}, // counted by a float: not a count
-    {FIELD_INT, 0, offsetof(Odd, dims), 1, 0, 0, nullptr},
-    {FIELD_INT, 0, offsetof(Odd, count), 1, 0, 0, nullptr},
-    {FIELD_SHORT_ARRAY, 0, offsetof(Odd, data), 3, 0, 0, nullptr},
-    {FIELD_NDIM, 0, offsetof(Odd, table), 2, 4, 2, nullptr}, // a single dimension
+    field(FIELD_FLOAT, offsetof(Odd, scale), 1),
+    field(FIELD_FLOAT_ARRAY, offsetof(Odd, values), 0), // counted by a float: not a count
+    field(FIELD_INT, offsetof(Odd, dims), 1),
+    field(FIELD_INT, offsetof(Odd, count), 1),
+    field(FIELD_SHORT_ARRAY, offsetof(Odd, data), 3),
+    field(FIELD_NDIM, offsetof(Odd, table), 2, 4, 2), // a single dimension
 };
 const containerDescriptor oddType = {"test/odd", sizeof(Odd), 6, oddFields};
 
@@ -517,10 +522,10 @@ struct Network {
 };
 
 const fieldDescriptor networkFields[] = {
-    {FIELD_INT, 0, offsetof(Network, layers), 3, 0, 0, nullptr},
-    {FIELD_INT, 0, offsetof(Network, weightCount), 1, 0, 0, nullptr},
-    {FIELD_FLOAT_ARRAY, 0, offsetof(Network, weights), 1, 0, 0, nullptr},
-    {FIELD_NEURAL_NET, 0, offsetof(Network, table), 0, 2, 4, nullptr},
+    field(FIELD_INT, offsetof(Network, layers), 3),
+    field(FIELD_INT, offsetof(Network, weightCount), 1),
+    field(FIELD_FLOAT_ARRAY, offsetof(Network, weights), 1),
+    field(FIELD_NEURAL_NET, offsetof(Network, table), 0, 2, 4),
 };
 const containerDescriptor networkType = {"test/network", sizeof(Network), 4, networkFields};
 
