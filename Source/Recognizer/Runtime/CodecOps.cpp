@@ -179,19 +179,6 @@ uint64_t memoryStride(const fieldDescriptor& f)
     return f.type == FIELD_STRUCT_ARRAY ? uint64_t(uint32_t(f.aux2)) : elementWidth[f.type];
 }
 
-int arrayInit(qhvSession_t*, const containerDescriptor* type, uint32_t*, int32_t field, void* record, int keep);
-
-// Decoding gives an array a fresh block for the elements that follow; a table over it later must find that block
-// initialised rather than make another.
-int freshBlock(qhvSession_t* session, const containerDescriptor* type, uint32_t* done, int32_t field, void* record)
-{
-    if (arrayInit(session, type, done, field, record, 0) != 0)
-        return 1;
-    if (done != nullptr)
-        done[field] |= FIELD_DONE_INIT;
-    return 0;
-}
-
 // ---- inline numbers: codes 0, 2, 4, 6, 8, 14 ----
 
 int inlineEncode(qhvSession_t*, const containerDescriptor* type, uint32_t*, int32_t field, const void* record,
@@ -249,6 +236,17 @@ int arrayInit(qhvSession_t*, const containerDescriptor* type, uint32_t*, int32_t
     if (!allocateZeroed(count * memoryStride(f), &block))
         return 1;
     holdBlock(record, f, block);
+    return 0;
+}
+
+// Decoding gives an array a fresh block for the elements that follow; a table over it later must find that block
+// initialised rather than make another.
+int freshBlock(qhvSession_t* session, const containerDescriptor* type, uint32_t* done, int32_t field, void* record)
+{
+    if (arrayInit(session, type, done, field, record, 0) != 0)
+        return 1;
+    if (done != nullptr)
+        done[field] |= FIELD_DONE_INIT;
     return 0;
 }
 
