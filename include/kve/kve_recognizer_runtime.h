@@ -108,6 +108,105 @@ uint32_t srandomNext(srandomRecord *generator);
 void srandomFill(uint32_t *state, uint32_t *output, size_t count);
 void srandomDestroy(srandomRecord *generator);
 
+// ---- typed records: container registry and field codecs ----
+
+/* The session every recognizer call takes first; its first 256 bytes are the last-error text, to which the
+ * walkers append (a failed lookup) or into which they copy their message. Defined with the session calls. */
+typedef struct qhvSession_t qhvSession_t;
+
+/* Type codes of a field. Inline codes keep aux1 elements in the record; array codes keep a pointer to a block whose
+ * element count is held by the field numbered aux1. */
+enum {
+    FIELD_CHAR = 0,
+    FIELD_CHAR_ARRAY = 1,
+    FIELD_SHORT = 2,
+    FIELD_SHORT_ARRAY = 3,
+    FIELD_INT = 4,
+    FIELD_INT_ARRAY = 5,
+    FIELD_FLOAT = 6,
+    FIELD_FLOAT_ARRAY = 7,
+    FIELD_DOUBLE = 8,
+    FIELD_DOUBLE_ARRAY = 9,
+    FIELD_NDIM = 10,
+    FIELD_STRUCT = 11,
+    FIELD_STRUCT_ARRAY = 12,
+    FIELD_NEURAL_NET = 13,
+    FIELD_INT64 = 14,
+    FIELD_INT64_ARRAY = 15,
+    FIELD_STREAM = 16,
+    FIELD_TYPE_COUNT = 17
+};
+
+/* One field of a container type.
+ * aux1: inline codes and inline structs: elements stored in place; arrays: index of the count field;
+ *       N-dimensional: index of the dimensions field; neural net: index of the layer-sizes field.
+ * aux2: structs (inline or array): byte stride of one element; N-dimensional and neural net: index of the data field.
+ * aux3: N-dimensional and neural net: byte size of one data element. */
+typedef struct fieldDescriptor {
+    uint32_t type;
+    uint32_t reserved; /* 0 in every registered field */
+    uint32_t offset;   /* byte offset of the field in the record */
+    int32_t aux1;
+    int32_t aux2;
+    int32_t aux3;
+    const char* nested; /* name of the nested container type (codes 11 and 12), else null */
+} fieldDescriptor;
+
+/* One registered container type: its fields in declaration order. */
+typedef struct containerDescriptor {
+    const char* name;
+    uint32_t recordSize; /* byte size of the in-memory record */
+    int32_t fieldCount;
+    const fieldDescriptor* fields;
+} containerDescriptor;
+
+/* The registry rows, sorted by name in strcmp order, and their number. */
+extern const containerDescriptor containerRegistryTable[];
+extern const uint32_t containerRegistryTableCount;
+
+/* Done flags of one walk: one word per field. */
+enum { FIELD_DONE_INIT = 1, FIELD_DONE_CODED = 2, FIELD_DONE_SIZED = 4 };
+
+/* The sorted registry; its row count stored through count when given. */
+const containerDescriptor* containerRegistry(uint32_t* count);
+/* 0 and the row of that name through found; 1 on a miss, with the not-found text appended to the session's. */
+int containerFind(qhvSession_t* session, const char* name, const containerDescriptor** found);
+const char* containerName(const containerDescriptor* type);
+
+/* The record (a new zeroed one when record is null) with every field initialised; null on failure. keep: array
+ * blocks already held stay when their count is non-zero. */
+void* containerCreate(qhvSession_t* session, const containerDescriptor* type, void* record, int keep);
+/* Frees what the fields own, not the record. 0 or the first failing code. */
+int containerFree(qhvSession_t* session, const containerDescriptor* type, void* record);
+/* Writes the encoded fields at out + *position and advances *position; out must hold containerEncodedSize bytes
+ * from there. 0 or the first failing code. */
+int containerEncode(qhvSession_t* session, const containerDescriptor* type, const void* record, uint8_t* out,
+                    int64_t* position);
+/* Reads the encoded fields from in + *position, never at or past in + end, into record (a new zeroed one when null)
+ * and advances *position. The record, or null on failure (a record allocated here is freed again). */
+void* containerDecode(qhvSession_t* session, const containerDescriptor* type, void* record, const uint8_t* in,
+                      int64_t end, int64_t* position);
+/* The encoded byte size of the record's fields through size. 0 or the first failing code. */
+int containerEncodedSize(qhvSession_t* session, const containerDescriptor* type, const void* record, uint64_t* size);
+/* A new record equal in every field, every block its own; null on failure. */
+void* containerDeepCopy(qhvSession_t* session, const containerDescriptor* type, const void* record);
+
+/* One field's codec, skipped when its bit is already set in done[field], the bit set on success. done may be null
+ * for a single call outside a walk (nothing skipped then). */
+int containerInitField(qhvSession_t* session, const containerDescriptor* type, uint32_t* done, int32_t field,
+                       void* record, int keep);
+int containerEncodeField(qhvSession_t* session, const containerDescriptor* type, uint32_t* done, int32_t field,
+                         const void* record, uint8_t* out, int64_t* position);
+int containerDecodeField(qhvSession_t* session, const containerDescriptor* type, uint32_t* done, int32_t field,
+                         void* record, const uint8_t* in, int64_t end, int64_t* position);
+/* Adds the field's encoded size to *size. */
+int containerFieldSize(qhvSession_t* session, const containerDescriptor* type, uint32_t* done, int32_t field,
+                       const void* record, uint64_t* size);
+/* The address of an inline field, or the pointer an array field holds. */
+void* containerGetField(qhvSession_t* session, const containerDescriptor* type, int32_t field, void* record);
+/* True for the inline codes whose aux1 is their element count (0, 2, 4, 6, 8, 11). */
+int fieldTypeIsFixed(uint32_t type);
+
 #ifdef __cplusplus
 }
 #endif
