@@ -246,14 +246,9 @@ size_t freadStatus(void* buffer, size_t size, size_t count, void* stream, int* s
  * object the caller's to free), or null, with the reason in the session's text, on any failure. */
 objectListNode* objReadFunc(qhvSession_t* session, objectReadFunction read, void* stream);
 
-/* The record of the keyed containers ("keyed/object": value holds one whole encoded object record). */
-typedef struct keyedRecord {
-    char* key;           /* NUL-terminated, its own block */
-    void* value;         /* its own block */
-    uint32_t type;       /* chosen by the caller */
-    uint32_t keyLength;  /* length of key + 1 */
-    uint32_t valueCount; /* bytes ("keyed/object") or elements of value */
-} keyedRecord;
+/* The record of "keyed/object": key, value bytes holding one whole encoded object record, the caller's type value,
+ * key length + 1, value byte count. Its fields are declared with the other registered records. */
+typedef struct keyedRecord keyedRecord;
 
 /* A new "keyed/object" record holding record, of the type named containerName, encoded under key; null on failure. */
 keyedRecord* keyedObjectCreate(qhvSession_t* session, const char* key, uint32_t type, const char* containerName,

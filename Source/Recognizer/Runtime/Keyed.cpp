@@ -1,5 +1,6 @@
 // Keyed objects: a whole object record kept as the value bytes of a "keyed/object" record under a text key, so
 // that records of any type travel inside other records.
+#include "Recognizer/Runtime/ContainerTypes.h"
 #include "Recognizer/Runtime/ObjectRecord.h"
 #include "Recognizer/Runtime/SessionText.h"
 
@@ -31,8 +32,13 @@ keyedRecord *keyedObjectCreate(qhvSession_t *session, const char *key, uint32_t 
     uint64_t size = 0;
     if (objectEncodedSize(session, &object, &size) != 0)
         return nullptr;
+    // The value byte count is read back as an unsigned 32-bit count.
+    if (size > UINT32_MAX) {
+        sessionFail(session, "keyedObjectCreate", "Object too large");
+        return nullptr;
+    }
     const size_t keyRoom = key ? std::strlen(key) + 1 : 0;
-    if (keyRoom == 0 || keyRoom > UINT32_MAX) {
+    if (keyRoom == 0 || keyRoom > INT32_MAX) {
         sessionFail(session, "keyedObjectCreate", "Invalid key");
         return nullptr;
     }
@@ -44,19 +50,19 @@ keyedRecord *keyedObjectCreate(qhvSession_t *session, const char *key, uint32_t 
     }
     std::memset(keyed, 0, sizeof(keyedRecord));
     keyed->key = static_cast<char *>(dbMalloc(keyRoom));
-    keyed->value = dbMalloc(size);
+    keyed->value = static_cast<char *>(dbMalloc(size));
     if (!keyed->key || !keyed->value) {
         sessionFail(session, "keyedObjectCreate", "Out of memory");
         freeKeyed(keyed);
         return nullptr;
     }
     strcpy_s(keyed->key, keyRoom, key);
-    keyed->keyLength = static_cast<uint32_t>(keyRoom);
-    keyed->valueCount = static_cast<uint32_t>(size);
-    keyed->type = type;
+    keyed->keyLength = static_cast<int32_t>(keyRoom);
+    keyed->valueCount = static_cast<int32_t>(static_cast<uint32_t>(size));
+    keyed->valueType = static_cast<int32_t>(type);
     std::memset(keyed->value, 0, size);
     int64_t position = 0;
-    if (objectEncode(session, &object, static_cast<uint8_t *>(keyed->value), &position) != 0) {
+    if (objectEncode(session, &object, reinterpret_cast<uint8_t *>(keyed->value), &position) != 0) {
         freeKeyed(keyed);
         return nullptr;
     }
@@ -71,8 +77,8 @@ void *keyedObjectDecode(qhvSession_t *session, const keyedRecord *keyed, const c
     }
     typedObject object = {nullptr, nullptr};
     int64_t name = 4;
-    if (!kve::recognizer::objectDecodeNamed(session, &object, static_cast<const uint8_t *>(keyed->value),
-                                            keyed->valueCount, &name, "keyedObjectDecode"))
+    if (!kve::recognizer::objectDecodeNamed(session, &object, reinterpret_cast<const uint8_t *>(keyed->value),
+                                            static_cast<uint32_t>(keyed->valueCount), &name, "keyedObjectDecode"))
         return nullptr;
     const char *found = containerName(object.type);
     if (!expected || std::strcmp(found, expected) != 0) {

@@ -39,11 +39,13 @@ int recordSize(qhvSession_t *session, const typedObject *object, uint64_t *size,
     return 0;
 }
 
-// The walkers word some failures themselves (a missing nested type, bad dimensions); a walk that stopped at the
-// end of its bytes leaves the text as it was.
-bool textChanged(const qhvSession_t *session, const char *before)
+// The walkers name themselves in the text of bytes that end too soon; the caller reading the record is the one a
+// user knows.
+void renameInvalidData(qhvSession_t *session, const char *operation)
 {
-    return std::strncmp(session->errorText, before, sizeof session->errorText) != 0;
+    static const char kWalkerText[] = "containerDecode failed: Invalid object data";
+    if (std::strncmp(session->errorText, kWalkerText, sizeof session->errorText) == 0)
+        sessionFail(session, operation, kInvalidData);
 }
 
 } // namespace
@@ -66,13 +68,10 @@ void *objectDecodeNamed(qhvSession_t *session, typedObject *object, const uint8_
     if (containerFind(session, name, &type) != 0)
         return nullptr;
 
-    char before[sizeof session->errorText];
-    std::memcpy(before, session->errorText, sizeof before);
     int64_t fields = at + static_cast<int64_t>(std::strlen(name)) + 2;
     void *record = containerDecode(session, type, nullptr, in, end, &fields);
     if (!record) {
-        if (!textChanged(session, before))
-            sessionFail(session, operation, kInvalidData);
+        renameInvalidData(session, operation);
         return nullptr;
     }
     *position = fields;
