@@ -177,6 +177,19 @@ uint64_t memoryStride(const fieldDescriptor& f)
     return f.type == FIELD_STRUCT_ARRAY ? uint64_t(uint32_t(f.aux2)) : elementWidth[f.type];
 }
 
+int arrayInit(qhvSession_t*, const containerDescriptor* type, uint32_t*, int32_t field, void* record, int keep);
+
+// Decoding gives an array a fresh block for the elements that follow; a table over it later must find that block
+// initialised rather than make another.
+int freshBlock(qhvSession_t* session, const containerDescriptor* type, uint32_t* done, int32_t field, void* record)
+{
+    if (arrayInit(session, type, done, field, record, 0) != 0)
+        return 1;
+    if (done != nullptr)
+        done[field] |= FIELD_DONE_INIT;
+    return 0;
+}
+
 // ---- inline numbers: codes 0, 2, 4, 6, 8, 14 ----
 
 int inlineEncode(qhvSession_t*, const containerDescriptor* type, uint32_t*, int32_t field, const void* record,
@@ -278,7 +291,7 @@ int arrayDecode(qhvSession_t* session, const containerDescriptor* type, uint32_t
         containerReportInvalidData(session, decodeName);
         return 1;
     }
-    if (arrayInit(session, type, done, field, record, 0) != 0)
+    if (freshBlock(session, type, done, field, record) != 0)
         return 1;
     if (bytes > 0)
         getElements(static_cast<uint8_t*>(heldBlock(record, f)), in + *position, count, elementWidth[f.type]);
@@ -393,7 +406,7 @@ int structFree(qhvSession_t* session, const containerDescriptor* type, uint32_t*
 }
 
 // The nested type of a struct array is looked up only when there are elements: an empty array of a type the
-// registry lacks still encodes and decodes.
+// registry lacks still encodes and decodes. Elements of a type without fields hold nothing and may have no block.
 int structArrayEncode(qhvSession_t* session, const containerDescriptor* type, uint32_t* done, int32_t field,
                       const void* record, uint8_t* out, int64_t* position)
 {
@@ -408,6 +421,8 @@ int structArrayEncode(qhvSession_t* session, const containerDescriptor* type, ui
     const containerDescriptor* nested;
     if (containerFind(session, f.nested, &nested) != 0)
         return 1;
+    if (nested->fieldCount == 0)
+        return 0;
     const uint8_t* block = static_cast<const uint8_t*>(heldBlock(record, f));
     if (block == nullptr) {
         containerReportInvalidData(session, "containerEncode");
@@ -440,10 +455,10 @@ int structArrayDecode(qhvSession_t* session, const containerDescriptor* type, ui
             return 1;
         }
     }
-    if (arrayInit(session, type, done, field, record, 0) != 0)
+    if (freshBlock(session, type, done, field, record) != 0)
         return 1;
     uint8_t* block = static_cast<uint8_t*>(heldBlock(record, f));
-    for (uint64_t i = 0; i < count; ++i) {
+    for (uint64_t i = 0; nested != nullptr && nested->fieldCount > 0 && i < count; ++i) {
         if (containerDecode(session, nested, block + i * uint32_t(f.aux2), in, end, position) == nullptr)
             return 1;
     }
@@ -464,9 +479,13 @@ int structArraySize(qhvSession_t* session, const containerDescriptor* type, uint
     const containerDescriptor* nested;
     if (containerFind(session, f.nested, &nested) != 0)
         return 1;
+    if (nested->fieldCount == 0)
+        return 0;
     const uint8_t* block = static_cast<const uint8_t*>(heldBlock(record, f));
-    if (block == nullptr)
+    if (block == nullptr) {
+        containerReportInvalidData(session, "containerEncodedSize");
         return 1;
+    }
     for (uint64_t i = 0; i < count; ++i) {
         uint64_t elementSize = 0;
         code = containerEncodedSize(session, nested, block + i * uint32_t(f.aux2), &elementSize);
@@ -488,7 +507,7 @@ int structArrayFree(qhvSession_t* session, const containerDescriptor* type, uint
         const containerDescriptor* nested;
         if (containerFind(session, f.nested, &nested) != 0)
             return 1;
-        for (uint64_t i = 0; i < count; ++i) {
+        for (uint64_t i = 0; nested->fieldCount > 0 && i < count; ++i) {
             const int code = containerFree(session, nested, block + i * uint32_t(f.aux2));
             if (code != 0)
                 return code;
