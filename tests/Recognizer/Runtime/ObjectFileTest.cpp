@@ -149,6 +149,9 @@ TEST_F(ObjectFileTest, MalformedRecordsFailWholly)
          "objReadFunc failed: Invalid object data"},
         {"unregistered type", after({0, 0, 0, 15, 'k', 'e', 'y', 'e', 'd', '/', 'o', 'b', 'j', 'e', 'c', 't', 's', 0, 10}),
          "container \"keyed/objects\" not found"},
+        {"table of 2^30 empty rows", after({0, 0, 0, 22, 'a', 'r', 'r', 'a', 'y', 'S', '2', 'D', 0, 10, 0x40, 0, 0, 0, 0,
+                                            0, 0, 0, 0, 0, 0, 0}),
+         "objReadFunc failed: Invalid object data"},
         {"length beyond the stream", after({0xFF, 0xFF, 0xFF, 0xF0, 'o', 'n', 'e', 'i', 'n', 't', 0, 10}),
          "objReadFunc failed: Error reading object data: truncated"},
     };
