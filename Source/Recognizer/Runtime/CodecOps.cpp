@@ -113,6 +113,8 @@ bool writeCount(const containerDescriptor* type, int32_t countField, void* recor
 // n elements of the given width, most significant byte first.
 void putElements(uint8_t* out, const uint8_t* values, uint64_t n, uint32_t width)
 {
+    if (n == 0)
+        return;
     switch (width) {
     case 1:
         std::memcpy(out, values, n);
@@ -177,19 +179,6 @@ uint64_t memoryStride(const fieldDescriptor& f)
     return f.type == FIELD_STRUCT_ARRAY ? uint64_t(uint32_t(f.aux2)) : elementWidth[f.type];
 }
 
-int arrayInit(qhvSession_t*, const containerDescriptor* type, uint32_t*, int32_t field, void* record, int keep);
-
-// Decoding gives an array a fresh block for the elements that follow; a table over it later must find that block
-// initialised rather than make another.
-int freshBlock(qhvSession_t* session, const containerDescriptor* type, uint32_t* done, int32_t field, void* record)
-{
-    if (arrayInit(session, type, done, field, record, 0) != 0)
-        return 1;
-    if (done != nullptr)
-        done[field] |= FIELD_DONE_INIT;
-    return 0;
-}
-
 // ---- inline numbers: codes 0, 2, 4, 6, 8, 14 ----
 
 int inlineEncode(qhvSession_t*, const containerDescriptor* type, uint32_t*, int32_t field, const void* record,
@@ -247,6 +236,17 @@ int arrayInit(qhvSession_t*, const containerDescriptor* type, uint32_t*, int32_t
     if (!allocateZeroed(count * memoryStride(f), &block))
         return 1;
     holdBlock(record, f, block);
+    return 0;
+}
+
+// Decoding gives an array a fresh block for the elements that follow; a table over it later must find that block
+// initialised rather than make another.
+int freshBlock(qhvSession_t* session, const containerDescriptor* type, uint32_t* done, int32_t field, void* record)
+{
+    if (arrayInit(session, type, done, field, record, 0) != 0)
+        return 1;
+    if (done != nullptr)
+        done[field] |= FIELD_DONE_INIT;
     return 0;
 }
 
@@ -327,15 +327,11 @@ uint64_t leastEncodedSize(const containerDescriptor* type, int depth)
     uint64_t least = 0;
     for (int32_t i = 0; i < type->fieldCount && depth < 64; ++i) {
         const fieldDescriptor& f = type->fields[i];
-        if (f.type >= FIELD_TYPE_COUNT)
-            continue;
-        if (fieldTypeIsFixed(f.type) && f.type != FIELD_STRUCT) {
-            least += uint64_t(uint32_t(f.aux1)) * elementWidth[f.type];
-        } else if (f.type == FIELD_STRUCT) {
-            const containerDescriptor* nested;
+        const containerDescriptor* nested;
+        if (f.type == FIELD_STRUCT) {
             if (containerFind(nullptr, f.nested, &nested) == 0)
                 least += uint64_t(uint32_t(f.aux1)) * leastEncodedSize(nested, depth + 1);
-        } else if (f.type == FIELD_INT64) {
+        } else if (fieldTypeIsFixed(f.type) || f.type == FIELD_INT64) {
             least += uint64_t(uint32_t(f.aux1)) * elementWidth[f.type];
         }
     }

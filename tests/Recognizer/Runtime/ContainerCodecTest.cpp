@@ -101,12 +101,11 @@ void expectSeparate(const containerDescriptor* type, const void* original, const
             continue;
         EXPECT_NE(a, b) << type->name << where;
         if (f.type == FIELD_STRUCT_ARRAY) {
-            const uint32_t count = *static_cast<const int32_t*>(
-                containerGetField(nullptr, type, f.aux1, const_cast<void*>(original)));
-            const uint32_t width = type->fields[f.aux1].type == FIELD_CHAR    ? 0xFF
-                                   : type->fields[f.aux1].type == FIELD_SHORT ? 0xFFFF
-                                                                               : 0xFFFFFFFF;
-            for (uint32_t k = 0; k < (count & width); ++k)
+            const fieldDescriptor& counter = type->fields[f.aux1];
+            const size_t width = counter.type == FIELD_CHAR ? 1 : counter.type == FIELD_SHORT ? 2 : 4;
+            uint32_t count = 0;
+            std::memcpy(&count, static_cast<const uint8_t*>(original) + counter.offset, width); // little-endian host
+            for (uint32_t k = 0; k < count; ++k)
                 expectSeparate(nested, static_cast<const uint8_t*>(a) + k * f.aux2,
                                static_cast<const uint8_t*>(b) + k * f.aux2, where);
         }
@@ -124,8 +123,9 @@ TEST(ContainerLookup, FindsEveryRegisteredTypeByItsName)
     const containerDescriptor* rows = containerRegistry(&count);
     ASSERT_EQ(count, 260u);
     for (uint32_t i = 0; i < count; ++i) {
-        if (i > 0)
+        if (i > 0) {
             EXPECT_LT(std::strcmp(rows[i - 1].name, rows[i].name), 0) << rows[i].name;
+        }
         const containerDescriptor* found = nullptr;
         EXPECT_EQ(containerFind(nullptr, rows[i].name, &found), 0) << rows[i].name;
         EXPECT_EQ(found, &rows[i]);
@@ -254,16 +254,84 @@ TEST(ContainerCreate, TableSizesItsEmptyDataFromTheDimensions)
     EXPECT_EQ(grid.rows, nullptr);
 
     struct Case {
-        int32_t d0, d1;
+        uint32_t d0, d1;
     };
     // more elements than the count field holds, and more rows than a table can have
-    for (const Case c : {Case{65536, 65536}, Case{-1, 2}}) {
+    for (const Case c : {Case{65536, 65536}, Case{0xFFFFFFFFu, 2}}) {
         Session failing;
         arrayS2D bad = {{c.d0, c.d1}, 0, nullptr, nullptr};
         EXPECT_EQ(containerCreate(failing.get(), type, &bad, 1), nullptr) << c.d0 << " x " << c.d1;
         EXPECT_EQ(failing.text(), "qhv failed: invalid dimension values in N-dimensional array");
         EXPECT_EQ(containerFree(failing.get(), type, &bad), 0);
     }
+}
+
+// Creating over a record that already holds blocks keeps those whose count is set and drops the others.
+TEST(ContainerCreate, KeepHoldsCountedBlocksAndDropsUncountedOnes)
+{
+    Session session;
+    const containerDescriptor* type = typeNamed("wave");
+    auto* samples = static_cast<int16_t*>(dbMalloc(4));
+    samples[1] = 77;
+    auto* params = static_cast<float*>(dbMalloc(4));
+    wave w = {2, samples, 0, params};
+    ASSERT_EQ(containerCreate(session.get(), type, &w, 1), &w);
+    EXPECT_EQ(w.samples, samples);
+    EXPECT_EQ(w.samples[1], 77);
+    EXPECT_EQ(w.params, nullptr);
+    EXPECT_EQ(containerFree(session.get(), type, &w), 0);
+
+    // Without keep every array gets a fresh zeroed block of its count.
+    wave fresh = {3, nullptr, 1, nullptr};
+    ASSERT_EQ(containerCreate(session.get(), type, &fresh, 0), &fresh);
+    ASSERT_NE(fresh.samples, nullptr);
+    EXPECT_EQ(fresh.samples[2], 0);
+    EXPECT_EQ(fresh.params[0], 0.0f);
+    EXPECT_EQ(containerFree(session.get(), type, &fresh), 0);
+}
+
+// Descriptors of the test's own for shapes no registered type has.
+constexpr fieldDescriptor field(uint32_t code, size_t offset, int32_t aux1, int32_t aux2 = 0, int32_t aux3 = 0)
+{
+    return {code, 0, uint32_t(offset), aux1, aux2, aux3, nullptr};
+}
+
+struct Odd {
+    float scale;
+    float* values;
+    uint32_t dims[1];
+    uint32_t count;
+    int16_t* data;
+    int16_t** table;
+};
+
+const fieldDescriptor oddFields[] = {
+    field(FIELD_FLOAT, offsetof(Odd, scale), 1),
+    field(FIELD_FLOAT_ARRAY, offsetof(Odd, values), 0), // counted by a float: not a count
+    field(FIELD_INT, offsetof(Odd, dims), 1),
+    field(FIELD_INT, offsetof(Odd, count), 1),
+    field(FIELD_SHORT_ARRAY, offsetof(Odd, data), 3),
+    field(FIELD_NDIM, offsetof(Odd, table), 2, 4, 2), // a single dimension
+};
+const containerDescriptor oddType = {"test/odd", sizeof(Odd), 6, oddFields};
+
+// A count field of another type is reported and counts nothing, and the walk goes on; a single dimension makes a
+// table of no rows.
+TEST(ContainerCounts, CountOfIllegalTypeCountsNothingAndOneDimensionNeedsNoTable)
+{
+    Session session;
+    Odd odd = {1.5f, static_cast<float*>(dbMalloc(4)), {5}, 0, nullptr, nullptr};
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(containerCreate(session.get(), &oddType, &odd, 1), &odd) << session.text();
+    const Bytes bytes = encode(session, &oddType, &odd);
+    const std::string report = testing::internal::GetCapturedStderr();
+    EXPECT_NE(report.find("illegal length type (6) in test/odd block 1"), std::string::npos) << report;
+    EXPECT_EQ(odd.values, nullptr); // kept only while counted
+    EXPECT_EQ(odd.count, 5u);
+    EXPECT_NE(odd.data, nullptr);
+    EXPECT_EQ(odd.table, nullptr);
+    EXPECT_EQ(bytes, fromHex("3fc00000" "00000005" "00000005" "00000000000000000000"));
+    EXPECT_EQ(containerFree(session.get(), &oddType, &odd), 0);
 }
 
 // Records held in place own their arrays like the outer record's own fields.
@@ -282,6 +350,19 @@ TEST(ContainerFree, ReleasesTheArraysOfRecordsHeldInPlace)
     EXPECT_EQ(noise->f2.samples, nullptr);
     EXPECT_EQ(noise->f2.params, nullptr);
     dbFree(noise);
+}
+
+// A record whose count promises elements its array does not hold is refused rather than read through null.
+TEST(ContainerEncode, CountWithoutItsBlockFails)
+{
+    Session session;
+    float params[] = {1.0f};
+    const wave w = {3, nullptr, 1, params};
+    uint8_t out[64];
+    int64_t position = 0;
+    EXPECT_EQ(containerEncode(session.get(), typeNamed("wave"), &w, out, &position), 1);
+    EXPECT_EQ(session.text(), "containerEncode failed: Invalid object data");
+    EXPECT_EQ(containerDeepCopy(session.get(), typeNamed("wave"), &w), nullptr);
 }
 
 // Arrays of a nested type the registry lacks: fine while empty, a lookup failure as soon as they hold elements.
@@ -441,10 +522,10 @@ struct Network {
 };
 
 const fieldDescriptor networkFields[] = {
-    {FIELD_INT, 0, offsetof(Network, layers), 3, 0, 0, nullptr},
-    {FIELD_INT, 0, offsetof(Network, weightCount), 1, 0, 0, nullptr},
-    {FIELD_FLOAT_ARRAY, 0, offsetof(Network, weights), 1, 0, 0, nullptr},
-    {FIELD_NEURAL_NET, 0, offsetof(Network, table), 0, 2, 4, nullptr},
+    field(FIELD_INT, offsetof(Network, layers), 3),
+    field(FIELD_INT, offsetof(Network, weightCount), 1),
+    field(FIELD_FLOAT_ARRAY, offsetof(Network, weights), 1),
+    field(FIELD_NEURAL_NET, offsetof(Network, table), 0, 2, 4),
 };
 const containerDescriptor networkType = {"test/network", sizeof(Network), 4, networkFields};
 

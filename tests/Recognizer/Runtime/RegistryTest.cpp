@@ -194,14 +194,15 @@ TEST(RecognizerRegistry, RecordLayoutsKeepEveryFieldApart) {
 }
 
 TEST(RecognizerRegistry, NamedRecordsSitWhereTheirRowsPlaceThem) {
-    // Records whose size the code that reads them relies on: both forms of the names entries, its map records
-    // and the duration-tree entries.
+    // Records whose size the code that reads them relies on: both forms of the names entries, its map records,
+    // the duration-tree entries and the search networks' model entries.
     struct Size {
         const char* type;
         size_t named, stated;
     };
     const Size sizes[] = {{"nn/triphone", sizeof(nnNamesEntry), 48}, {"nn/phone", sizeof(nn_phone), 32},
-                          {"nn/map", sizeof(nnNamesMap), 12}, {"nn/durmodele", sizeof(nnDurationEntry), 16}};
+                          {"nn/map", sizeof(nnNamesMap), 12}, {"nn/durmodele", sizeof(nnDurationEntry), 16},
+                          {"usearch/amodel2", sizeof(searchModel), 8}};
     for (const Size& s : sizes) {
         EXPECT_EQ(s.named, s.stated) << s.type;
         EXPECT_EQ(findRow(s.type)->recordSize, s.stated) << s.type;
