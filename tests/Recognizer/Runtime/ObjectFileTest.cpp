@@ -103,6 +103,10 @@ TEST_F(ObjectFileTest, PathsThatCannotBeOpenedOrWritten)
     EXPECT_EQ(qhvObjRead(session, missing.c_str()), nullptr);
     EXPECT_EQ(lastError(), "qhvObjRead failed: Could not open raw file \"" + missing + "\"");
 
+    // A directory opens but does not read: a read error, not the end of an empty file.
+    EXPECT_EQ(qhvObjRead(session, dir.path().c_str()), nullptr);
+    EXPECT_EQ(lastError(), "objReadFunc failed: Error reading object header");
+
     objectListNode *list = listOf({oneInt(5)});
     EXPECT_EQ(qhvObjWrite(session, list, missing.c_str()), -1);
     EXPECT_EQ(lastError(), "qhvObjWrite failed: Could not open file \"" + missing + "\"");
