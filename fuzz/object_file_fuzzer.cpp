@@ -1,5 +1,5 @@
 // Each input is an object file held in memory, read against the whole registry through a stream that delivers it
-// in pieces (their size follows from the input's, so short reads are exercised too). Besides the sanitizers' checks,
+// in chunks (their size follows from the input's, so short reads are exercised too). Besides the sanitizers' checks,
 // the reader must keep the promises a caller builds on: it returns whole lists or nothing, and what it returns
 // writes back to bytes that read back to the same bytes.
 #include <algorithm>
@@ -23,23 +23,23 @@ struct Stream {
     const uint8_t *data;
     size_t size;
     size_t at;
-    size_t piece;
+    size_t chunk;
 };
 
-size_t readPieces(void *buffer, size_t size, size_t count, void *stream, int *status)
+size_t readChunks(void *buffer, size_t size, size_t count, void *stream, int *status)
 {
     auto *s = static_cast<Stream *>(stream);
-    const size_t got = std::min({size * count, s->piece, s->size - s->at});
+    const size_t got = std::min({size * count, s->chunk, s->size - s->at});
     std::memcpy(buffer, s->data + s->at, got);
     s->at += got;
     *status = got == size * count ? 0 : s->at == s->size ? 1 : 0;
     return got / size;
 }
 
-objectListNode *readAll(qhvSession_t *session, const uint8_t *data, size_t size, size_t piece)
+objectListNode *readAll(qhvSession_t *session, const uint8_t *data, size_t size, size_t chunk)
 {
-    Stream stream = {data, size, 0, piece};
-    return objReadFunc(session, readPieces, &stream);
+    Stream stream = {data, size, 0, chunk};
+    return objReadFunc(session, readChunks, &stream);
 }
 
 // The list's records back to back, as a file of them holds them; each node and object freed once written.
@@ -68,9 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static qhvSession_t *session = qhvSessionCreate();
     require(session != nullptr);
-    const size_t piece = 1 + size % 61;
+    const size_t chunk = 1 + size % 61;
     qhvResetLastError(session);
-    objectListNode *list = readAll(session, data, size, piece);
+    objectListNode *list = readAll(session, data, size, chunk);
     if (!list)
         return 0;
     require(qhvGetLastError(session)[0] == '\0');

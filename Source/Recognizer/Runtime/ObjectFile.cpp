@@ -13,7 +13,7 @@ using kve::recognizer::sessionFail;
 
 namespace {
 
-// The first piece of a record's block; it doubles while the record's bytes keep arriving.
+// The first stretch of a record's block; it doubles while the record's bytes keep arriving.
 constexpr size_t kFirstChunk = 64 * 1024;
 
 enum ReadStatus { kReadComplete = 0, kReadEnd = 1, kReadError = 2 };
