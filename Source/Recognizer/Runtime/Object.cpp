@@ -4,7 +4,9 @@
 
 #include <cstring>
 
+using kve::recognizer::quoted;
 using kve::recognizer::sessionFail;
+using kve::recognizer::sessionSetText;
 
 namespace {
 
@@ -65,8 +67,13 @@ void *objectDecodeNamed(qhvSession_t *session, typedObject *object, const uint8_
     }
     const char *name = reinterpret_cast<const char *>(in + at);
     const containerDescriptor *type = nullptr;
-    if (containerFind(session, name, &type) != 0)
+    if (containerFind(session, name, &type) != 0) {
+        // A name too long for what the text has left empties it instead of adding to it; a failure must not read
+        // like an empty file, so the text starts again with the miss, shortened.
+        if (session->errorText[0] == '\0')
+            sessionSetText(session, "container " + quoted(name) + " not found");
         return nullptr;
+    }
 
     int64_t fields = at + static_cast<int64_t>(std::strlen(name)) + 2;
     void *record = containerDecode(session, type, nullptr, in, end, &fields);

@@ -141,6 +141,11 @@ TEST_F(ObjectFileTest, MalformedRecordsFailWholly)
         all.insert(all.end(), tail.begin(), tail.end());
         return all;
     };
+    const std::string name(300, 'n');
+    Bytes longName = {0x00, 0x00, 0x01, 0x2E};
+    longName.insert(longName.end(), name.begin(), name.end());
+    longName.insert(longName.end(), {0x00, 0x0A});
+    const std::string longNameText = ("container \"" + name).substr(0, 255);
     const MalformedCase cases[] = {
         {"length 0", after({0, 0, 0, 0}), "objReadFunc failed: Invalid object data"},
         {"name without its terminator", after({0, 0, 0, 3, 'o', 'n', 'e'}), "objReadFunc failed: Invalid object data"},
@@ -157,6 +162,7 @@ TEST_F(ObjectFileTest, MalformedRecordsFailWholly)
         {"table of 2^30 empty rows",
          after({0, 0, 0, 22, 'a', 'r', 'r', 'a', 'y', 'S', '2', 'D', 0, 10, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
          "objReadFunc failed: Invalid object data"},
+        {"unregistered name too long for the text", after(longName), longNameText.c_str()},
         {"length beyond the stream", after({0xFF, 0xFF, 0xFF, 0xF0, 'o', 'n', 'e', 'i', 'n', 't', 0, 10}),
          "objReadFunc failed: Error reading object data: truncated"},
     };
