@@ -129,26 +129,35 @@ extern "C" void GS_AppendResult(gsResult *result, ...)
         return;
     const size_t current = result->disposer == GS_RESULT_DYNAMIC ? result->length : strlen(result->text);
     size_t total = current;
+    bool appendsItself = false;
     va_list args;
     va_start(args, result);
-    for (const char *text = va_arg(args, const char *); text != nullptr; text = va_arg(args, const char *))
+    for (const char *text = va_arg(args, const char *); text != nullptr; text = va_arg(args, const char *)) {
         total += strlen(text);
+        const auto at = reinterpret_cast<uintptr_t>(text);
+        const auto own = reinterpret_cast<uintptr_t>(result->text);
+        appendsItself |= at >= own && at <= own + current;
+    }
     va_end(args);
 
+    // A text appended may lie within the holder's own: the old text is let go only once everything is copied.
+    char *const oldText = result->text;
+    const uintptr_t oldDisposer = result->disposer;
+    bool letGo = false;
     if (result->disposer == GS_RESULT_DYNAMIC) {
         uint64_t capacity = result->capacity > 0 ? result->capacity : 1;
         while (total + 1 > capacity)
             capacity *= 2;
         if (capacity != result->capacity) {
-            auto *grown = static_cast<char *>(dbRealloc(result->text, capacity));
+            char *grown = appendsItself ? toHeap(oldText, current, capacity)
+                                        : static_cast<char *>(dbRealloc(oldText, capacity));
             if (grown == nullptr)
                 return;
             result->text = grown;
             result->capacity = capacity;
+            letGo = appendsItself;
         }
     } else {
-        char *const oldText = result->text;
-        const uintptr_t oldDisposer = result->disposer;
         if (total > kInlineAppendLimit) {
             char *moved = toHeap(oldText, current, total + 1);
             if (moved == nullptr)
@@ -162,21 +171,24 @@ extern "C" void GS_AppendResult(gsResult *result, ...)
             result->disposer = GS_RESULT_STATIC;
         }
         result->capacity = total + 1;
-        if (oldText != result->inlineText)
-            dispose(oldText, oldDisposer);
+        letGo = oldText != result->inlineText;
     }
 
-    char *end = result->text + current;
+    // Lengths are taken again, bounded by the room left, should a text be the holder's own inline text.
+    char *const start = result->text;
+    char *end = start + current;
     va_start(args, result);
     for (const char *text = va_arg(args, const char *); text != nullptr; text = va_arg(args, const char *)) {
-        const size_t length = strlen(text);
-        std::memcpy(end, text, length);
+        const size_t length = strnlen(text, total - static_cast<size_t>(end - start));
+        std::memmove(end, text, length);
         end += length;
     }
     va_end(args);
     *end = '\0';
     if (result->disposer == GS_RESULT_DYNAMIC)
-        result->length = total;
+        result->length = static_cast<size_t>(end - start);
+    if (letGo)
+        dispose(oldText, oldDisposer);
 }
 
 extern "C" void GS_SpfResult(gsResult *result, const char *format, ...)

@@ -177,6 +177,32 @@ TEST(RecognizerResultTexts, LentTextsGoBackToTheirDisposerOnce)
     GS_SetResult(nullptr, "x", GS_RESULT_COPY);
 }
 
+TEST(RecognizerResultTexts, AppendingTheHoldersOwnTextDoublesIt)
+{
+    disposed.clear();
+    char lent[] = "lent text";
+    struct Case {
+        const char *name;
+        std::string start;
+        uintptr_t mode;
+    };
+    const std::vector<Case> cases = {
+        {"inline", "short", GS_RESULT_COPY},
+        {"inline moving to the heap", std::string(120, 'i'), GS_RESULT_COPY},
+        {"heap block that must grow", std::string(300, 'h'), GS_RESULT_COPY},
+        {"lent text", lent, recordingDisposer()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        gsResult *result = GS_NewResult();
+        GS_SetResult(result, c.mode == GS_RESULT_COPY ? c.start.c_str() : lent, c.mode);
+        GS_AppendResult(result, result->text, static_cast<const char *>(nullptr));
+        EXPECT_EQ(result->text, c.start + c.start);
+        GS_FreeResult(result);
+    }
+    EXPECT_EQ(disposed.size(), 1u);
+}
+
 TEST(RecognizerResultTexts, FormattedTextsSetAppendAndReportCutOutput)
 {
     gsResult *result = GS_NewResult();

@@ -144,7 +144,8 @@ void exercise(size_t capacity, size_t chunk, int32_t mode, unsigned seed)
         } else if (op == 6) {
             const size_t offset = upTo(capacity);
             const size_t roomBytes = upTo(2 * n + 1);
-            const size_t expected = offset >= m.unread.size() ? 0 : std::min({n, m.unread.size() - offset, roomBytes / 2});
+            const size_t expected =
+                offset >= m.unread.size() ? 0 : std::min({n, m.unread.size() - offset, roomBytes / 2});
             std::fill(scratch.begin(), scratch.end(), Item{0xEEEE});
             ASSERT_EQ(bufferPeek(scratch.data(), roomBytes, m.ring, offset, n), expected);
             expectFront(m, scratch.data(), expected, offset);

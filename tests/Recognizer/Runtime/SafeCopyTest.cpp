@@ -152,7 +152,8 @@ TEST(RecognizerCheckedCopies, StrcpyCopiesWholeStringsOrLeavesAnEmptyOne)
     const auto copy = [](char *d, size_t dmax, const char *s, size_t) { return strcpy_s(d, dmax, s); };
     runStringCases(copy, {
         {"fits with its terminator", false, 4, "", kSeparateSource, "abc", 0, 0, "abc", ""},
-        {"terminator does not fit", false, 3, "", kSeparateSource, "abc", 0, 7006, "", "strcpy_s: src longer than dmax"},
+        {"terminator does not fit", false, 3, "", kSeparateSource, "abc", 0, 7006, "",
+         "strcpy_s: src longer than dmax"},
         {"empty source", false, 1, "", kSeparateSource, "", 0, 0, "", ""},
         {"null destination", true, 4, "", kSeparateSource, "abc", 0, 7000, "", "strcpy_s: dest is NULL"},
         {"no room", false, 0, "", kSeparateSource, "abc", 0, 7001, "", "strcpy_s: dmax is 0"},
