@@ -564,6 +564,8 @@ uint64_t dataCount(const containerDescriptor* type, int32_t dataField, int32_t h
 }
 
 constexpr uint64_t tableLimit = uint64_t(INT32_MAX);
+// Rows beyond one per data element that a stored table may hold (rows of no elements).
+constexpr uint64_t emptyRowAllowance = 65536;
 
 // Product of the dimensions, saturated just above what any count field can hold.
 uint64_t dimensionProduct(const shapeValues& dims)
@@ -719,10 +721,18 @@ int dimensionDecode(qhvSession_t* session, const containerDescriptor* type, uint
         code = containerDecodeField(session, type, done, f.aux2, record, in, end, position);
     if (code != 0)
         return code;
+    // Rows of no elements cost no data, so the table is also held to what its data can justify: at most n - 1
+    // levels of one row per element, or a small number of empty rows. A few bytes never ask for gigabytes of row
+    // pointers, and the bound depends on the record alone, so a record that decodes also decodes from its copy.
     const shapeValues dims = readShape(type, f.aux1, field, record);
-    if (dims.valid && dims.count > 0 && dataCount(type, f.aux2, field, record) < dimensionProduct(dims)) {
-        containerReportInvalidData(session, decodeName);
-        return 1;
+    if (dims.valid && dims.count > 0) {
+        const uint64_t data = dataCount(type, f.aux2, field, record);
+        const uint64_t entries = dimensionTableSize(dims);
+        const uint64_t levels = dims.count > 1 ? dims.count - 1 : 1;
+        if (data < dimensionProduct(dims) || (entries <= tableLimit && entries / levels > data + emptyRowAllowance)) {
+            containerReportInvalidData(session, decodeName);
+            return 1;
+        }
     }
     // A zero among the dimensions empties the data but not the levels before it: (2^30, 0) would ask eight bytes
     // of input for a table of 8 GiB. With every dimension at least 1 no level outnumbers the data; beyond that a
@@ -738,6 +748,18 @@ int dimensionDecode(qhvSession_t* session, const containerDescriptor* type, uint
     return dimensionInit(session, type, done, field, record, 0);
 }
 
+// Entries of a layer table (n - 1 layer pointers and a row pointer per unit of layers 1..n-1) and the weights its
+// layers take; entries above tableLimit when too many. At least one layer.
+void layerTableSize(const shapeValues& sizes, uint64_t* entries, uint64_t* weights)
+{
+    *entries = sizes.count - 1;
+    *weights = 0;
+    for (uint64_t k = 1; k < sizes.count && *entries <= tableLimit; ++k) {
+        *entries += sizes[k];
+        *weights += sizes[k - 1] * sizes[k];
+    }
+}
+
 // n - 1 layer pointers, then the row pointers of layers 1..n-1: layer k has s(k) rows of s(k-1) weights each, the
 // layers back to back in the weight block.
 int layerInit(qhvSession_t* session, const containerDescriptor* type, uint32_t* done, int32_t field, void* record,
@@ -749,12 +771,8 @@ int layerInit(qhvSession_t* session, const containerDescriptor* type, uint32_t* 
         containerReportError(session, layerMessage);
         return 1;
     }
-    uint64_t entries = sizes.count - 1;
-    uint64_t weights = 0;
-    for (uint64_t k = 1; k < sizes.count && entries <= tableLimit; ++k) {
-        entries += sizes[k];
-        weights += sizes[k - 1] * sizes[k];
-    }
+    uint64_t entries, weights;
+    layerTableSize(sizes, &entries, &weights);
     if (entries > tableLimit || weights > tableLimit) {
         containerReportError(session, layerMessage);
         return 1;
@@ -792,6 +810,17 @@ int layerDecode(qhvSession_t* session, const containerDescriptor* type, uint32_t
         code = containerDecodeField(session, type, done, f.aux2, record, in, end, position);
     if (code != 0)
         return code;
+    const shapeValues sizes = readShape(type, f.aux1, field, record);
+    if (sizes.valid && sizes.count > 0) {
+        uint64_t entries, weights;
+        layerTableSize(sizes, &entries, &weights);
+        const uint64_t data = dataCount(type, f.aux2, field, record);
+        if (entries <= tableLimit && weights <= tableLimit &&
+            (data < weights || entries > sizes.count + data + emptyRowAllowance)) {
+            containerReportInvalidData(session, decodeName);
+            return 1;
+        }
+    }
     return layerInit(session, type, done, field, record, 0);
 }
 

@@ -131,7 +131,8 @@ int containerEncodeField(qhvSession_t* session, const containerDescriptor* type,
         return 1;
     if (done != nullptr && (done[field] & FIELD_DONE_CODED) != 0)
         return 0;
-    const int code = fieldCodecTable[type->fields[field].type].encode(session, type, done, field, record, out, position);
+    const int code =
+        fieldCodecTable[type->fields[field].type].encode(session, type, done, field, record, out, position);
     if (code == 0 && done != nullptr)
         done[field] |= FIELD_DONE_CODED;
     return code;

@@ -414,6 +414,7 @@ TEST(ContainerDecodeBounds, CountsAndDimensionsBeyondTheInputFail)
         {"oneint", "000000"},                                  // a number cut short
         {"arrayS2D", "00000003" "00000004" "0000000b" "0000000000000000000000000000000000000000000000"},
         {"arrayS2D", "00010000" "00010000" "00000000"},        // 2^32 elements over no data
+        {"arrayS2D", "40000000" "00000000" "00000000"},        // 2^30 rows of nothing from 12 bytes
         {"adapt/adaptNoiseWave1", "00000000" "00000001"},      // the nested record cut short
         {"adapt/adaptEnrollments1", "ffff" "00000000"},        // 65535 nested records in no bytes
     };
@@ -553,15 +554,26 @@ TEST(ContainerTables, NetworkLayerTablePointsAtEachLayersRows)
     destroy(session, &networkType, copy);
     EXPECT_EQ(containerFree(session.get(), &networkType, &net), 0);
 
+    // Stored networks whose weights fall short of their layers, or whose rows of no weights outnumber the input.
+    for (const char* hex : {"00000002" "00000003" "00000001" "00000001" "00000000",
+                            "00000000" "40000000" "00000000" "00000000"}) {
+        Session failing;
+        Network none = {{0, 0, 0}, 0, nullptr, nullptr};
+        const Bytes bytes = fromHex(hex);
+        int64_t position = 0;
+        EXPECT_EQ(containerDecode(failing.get(), &networkType, &none, bytes.data(), int64_t(bytes.size()), &position),
+                  nullptr)
+            << hex;
+        EXPECT_EQ(failing.text(), invalidData) << hex;
+        EXPECT_EQ(containerFree(failing.get(), &networkType, &none), 0);
+    }
+
+    // Creating a network of more rows than a table can hold.
     Session failing;
-    Network none = {{0, 0, 0}, 5, nullptr, nullptr};
-    const Bytes short_weights = fromHex("00000002" "00000003" "00000001" "00000001" "00000000");
-    int64_t position = 0;
-    EXPECT_EQ(containerDecode(failing.get(), &networkType, &none, short_weights.data(), int64_t(short_weights.size()),
-                              &position),
-              nullptr);
+    Network huge = {{1, 0xFFFFFFF, 0xFFFFFFF}, 0, nullptr, nullptr};
+    EXPECT_EQ(containerCreate(failing.get(), &networkType, &huge, 1), nullptr);
     EXPECT_EQ(failing.text(), "qhv failed: invalid layer sizes neural network");
-    EXPECT_EQ(containerFree(failing.get(), &networkType, &none), 0);
+    EXPECT_EQ(containerFree(failing.get(), &networkType, &huge), 0);
 }
 
 } // namespace
