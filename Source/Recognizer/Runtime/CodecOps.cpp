@@ -734,17 +734,6 @@ int dimensionDecode(qhvSession_t* session, const containerDescriptor* type, uint
             return 1;
         }
     }
-    // A zero among the dimensions empties the data but not the levels before it: (2^30, 0) would ask eight bytes
-    // of input for a table of 8 GiB. With every dimension at least 1 no level outnumbers the data; beyond that a
-    // table may not outnumber the bytes it was read from.
-    if (dims.valid && dims.count > 1) {
-        const uint64_t entries = dimensionTableSize(dims);
-        const uint64_t product = dimensionProduct(dims) > 0 ? dimensionProduct(dims) : 1;
-        if (entries > product * (dims.count - 1) && entries > uint64_t(end)) {
-            containerReportInvalidData(session, decodeName);
-            return 1;
-        }
-    }
     return dimensionInit(session, type, done, field, record, 0);
 }
 
