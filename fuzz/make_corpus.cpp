@@ -1,19 +1,24 @@
 // Writes the seed corpora of the fuzz targets: a few valid packets and layout streams, built with the packet
 // builder against the "stereo-copy" example layout the fuzzed engine holds (wires 1 and 2 bound to input pin 0 and
 // output pin 0, Copier 3, layout 4), the "stereo-chain" example, and one layout for each installed class, so that
-// the fuzzers start from every class's constructor, Set and Process. Rerunning it rewrites the same files:
-// make_corpus DIR writes DIR/<target>/.
+// the fuzzers start from every class's constructor, Set and Process; and object files holding a record of every
+// registered type, one file per area of type names. Rerunning it rewrites the same files: make_corpus DIR writes
+// DIR/<target>/.
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "Engine/LayoutCipher.h"
+#include "Recognizer/Runtime/ContainerTypes.h"
 #include "FuzzEngine.h"
 #include "kve/kve_engine.h"
 #include "kve/kve_packet.h"
+#include "kve/kve_recognizer.h"
+#include "kve/kve_recognizer_runtime.h"
 #include "layouts/ExampleLayouts.h"
 #include "layouts/LayoutOutput.h"
 #include "packets/PacketBuilder.h"
@@ -274,6 +279,53 @@ bool writeSeeds(const std::filesystem::path &dir, const std::vector<Seed> &seeds
     return true;
 }
 
+// One object file per area of type names ("usearch", "speaker", ...; the runtime's own one-word names together),
+// holding an empty record of each type of that area; and one of records with values in their arrays, keyed included.
+bool writeObjectSeeds(const std::filesystem::path &dir)
+{
+    std::filesystem::create_directories(dir);
+    qhvSession_t *session = qhvSessionCreate();
+    std::map<std::string, std::vector<typedObject *>> areas;
+    uint32_t count = 0;
+    const containerDescriptor *types = containerRegistry(&count);
+    for (uint32_t k = 0; k < count; ++k) {
+        const std::string name = types[k].name;
+        typedObject *object = objectCreate(session, &types[k], nullptr);
+        uint64_t size = 0;
+        if (object && objectEncodedSize(session, object, &size) == 0)
+            areas[name.find('/') == std::string::npos ? "runtime" : name.substr(0, name.find('/'))].push_back(object);
+        else
+            objectDestroy(session, object);
+    }
+
+    const containerDescriptor *waveType = nullptr, *keyedType = nullptr;
+    containerFind(session, "wave", &waveType);
+    containerFind(session, "keyed/object", &keyedType);
+    int16_t samples[] = {1, -2, 32767};
+    float rate = 16000.0f;
+    struct wave w = {3, samples, 1, &rate};
+    const typedObject waveObject = {&w, waveType};
+    const int32_t five = 5;
+    keyedRecord *keyed = keyedObjectCreate(session, "level", 1, "oneint", &five);
+    areas["values"] = {objectCopy(session, &waveObject), objectCreate(session, keyedType, keyed)};
+
+    bool ok = true;
+    for (auto &[area, objects] : areas) {
+        std::vector<objectListNode> nodes(objects.size());
+        for (size_t i = 0; i < objects.size(); ++i)
+            nodes[i] = {objects[i], i + 1 < objects.size() ? &nodes[i + 1] : nullptr};
+        const std::string path = (dir / ("objects-" + area)).string();
+        if (qhvObjWrite(session, nodes.data(), path.c_str()) != 0) {
+            std::fprintf(stderr, "make_corpus: cannot write %s: %s\n", path.c_str(), qhvGetLastError(session));
+            ok = false;
+        }
+        for (typedObject *object : objects)
+            objectDestroy(session, object);
+    }
+    qhvSessionDestroy(session);
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -287,5 +339,8 @@ int main(int argc, char **argv)
     layouts.push_back(pumpedChain());
     for (Seed &s : classSeeds())
         layouts.push_back(std::move(s));
-    return writeSeeds(root / "packet_fuzzer", packetSeeds()) && writeSeeds(root / "array_fuzzer", layouts) ? 0 : 1;
+    return writeSeeds(root / "packet_fuzzer", packetSeeds()) && writeSeeds(root / "array_fuzzer", layouts) &&
+                   writeObjectSeeds(root / "object_file_fuzzer")
+               ? 0
+               : 1;
 }

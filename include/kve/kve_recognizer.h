@@ -87,6 +87,44 @@ void GS_ResetResult(gsResult *result);
 char *GS_Spf(char *buffer, const char *format, ...) __attribute__((format(printf, 2, 3)));
 const char *GS_ErrnoText(void);
 
+// ---- session and object files ----
+
+struct containerDescriptor;
+
+/* The session every recognizer call takes first. */
+typedef struct qhvSession_t {
+    char errorText[256];                                /* the last failure's message, NUL-terminated */
+    void* ownedBlock;                                   /* freed with the session; null at creation */
+    const struct containerDescriptor* lengthContainer;  /* "oneint", which frames object records */
+} qhvSession_t;
+
+/* A record paired with its registered type; the typed object owns the record. */
+typedef struct typedObject {
+    void* instance;
+    const struct containerDescriptor* type;
+} typedObject;
+
+/* One node of a list of typed objects; the node owns its object. */
+typedef struct objectListNode {
+    typedObject* object;
+    struct objectListNode* next;
+} objectListNode;
+
+/* A new session, or null. */
+qhvSession_t* qhvSessionCreate(void);
+/* Frees the session and the block it owns; null does nothing. */
+void qhvSessionDestroy(qhvSession_t* session);
+/* The session's last failure text; for a null session, why creating it failed. */
+const char* qhvGetLastError(const qhvSession_t* session);
+/* Empties the session's failure text; null does nothing. */
+void qhvResetLastError(qhvSession_t* session);
+
+/* The typed objects of the object file at path in file order (each node and object the caller's to free: destroy
+ * the object, then qhvFree the node), or null: an empty file, or a failure with its reason in the session's text. */
+objectListNode* qhvObjRead(qhvSession_t* session, const char* path);
+/* Writes the listed objects (null: none) to path as one object file. 0, or -1 with the reason in the session. */
+int qhvObjWrite(qhvSession_t* session, const objectListNode* list, const char* path);
+
 #ifdef __cplusplus
 }
 #endif

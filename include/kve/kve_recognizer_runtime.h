@@ -207,6 +207,55 @@ void* containerGetField(qhvSession_t* session, const containerDescriptor* type, 
 /* True for the inline codes whose aux1 is their element count (0, 2, 4, 6, 8, 11). */
 int fieldTypeIsFixed(uint32_t type);
 
+// ---- object records and keyed objects ----
+
+/* The shape of freadStatus: reads up to count elements of size bytes into buffer from stream and returns how many
+ * arrived; through status (when given) 0 all of them, 1 the stream ended, 2 a read error. */
+/* Defined with the session calls in kve_recognizer.h. */
+typedef struct typedObject typedObject;
+typedef struct objectListNode objectListNode;
+
+typedef size_t (*objectReadFunction)(void* buffer, size_t size, size_t count, void* stream, int* status);
+
+/* Looks "oneint", the type that frames object records, up into the session. 0, or 1 when it is not registered. */
+int sessionFindLengthContainer(qhvSession_t* session);
+/* Writes length as 4 bytes, most significant first, at out + *position and advances *position. 0 or a code. */
+int encodeLength(qhvSession_t* session, uint32_t length, uint8_t* out, int64_t* position);
+/* Reads 4 length bytes from in + *position, never at or past in + end, and advances *position. 0, or 1. */
+int decodeLength(qhvSession_t* session, uint32_t* length, const uint8_t* in, int64_t end, int64_t* position);
+
+/* A typed object over record (a new zeroed one when null) with every field initialised, array blocks it already
+ * holds kept; null on failure. The typed object owns the record. */
+typedObject* objectCreate(qhvSession_t* session, const containerDescriptor* type, void* record);
+/* Frees the record's fields, the record and the typed object; the code of freeing the fields (0 without a record). */
+int objectDestroy(qhvSession_t* session, typedObject* object);
+/* A new typed object over a deep copy of the object's record, or null. */
+typedObject* objectCopy(qhvSession_t* session, const typedObject* object);
+/* The bytes one object record takes: its encoded fields, its type name and 6 framing bytes. 0 or a code. */
+int objectEncodedSize(qhvSession_t* session, const typedObject* object, uint64_t* size);
+/* Writes one object record at out + *position (out holds objectEncodedSize bytes from there) and advances
+ * *position. 0 or a code. */
+int objectEncode(qhvSession_t* session, const typedObject* object, uint8_t* out, int64_t* position);
+/* Reads one object record from in + *position, never at or past in + end, and advances *position past it. With a
+ * typed object given, fills it in and returns its record; else returns a new typed object. Null on failure. */
+void* objectDecode(qhvSession_t* session, typedObject* object, const uint8_t* in, int64_t end, int64_t* position);
+
+/* fread from the FILE stream, with the reason for a short count through status (when given). */
+size_t freadStatus(void* buffer, size_t size, size_t count, void* stream, int* status);
+/* Reads object records through read until the stream ends: the typed objects in stream order (each node and each
+ * object the caller's to free), or null, with the reason in the session's text, on any failure. */
+objectListNode* objReadFunc(qhvSession_t* session, objectReadFunction read, void* stream);
+
+/* The record of "keyed/object": key, value bytes holding one whole encoded object record, the caller's type value,
+ * key length + 1, value byte count. Its fields are declared with the other registered records. */
+typedef struct keyedRecord keyedRecord;
+
+/* A new "keyed/object" record holding record, of the type named containerName, encoded under key; null on failure. */
+keyedRecord* keyedObjectCreate(qhvSession_t* session, const char* key, uint32_t type, const char* containerName,
+                               const void* record);
+/* The record held by keyed, decoded (the caller's to free), when its type is named expected; else null. */
+void* keyedObjectDecode(qhvSession_t* session, const keyedRecord* keyed, const char* expected);
+
 #ifdef __cplusplus
 }
 #endif

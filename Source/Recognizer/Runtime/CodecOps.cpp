@@ -272,7 +272,8 @@ int arrayEncode(qhvSession_t* session, const containerDescriptor* type, uint32_t
         containerReportInvalidData(session, "containerEncode");
         return 1;
     }
-    putElements(out + *position, block, count, elementWidth[f.type]);
+    if (count > 0)
+        putElements(out + *position, block, count, elementWidth[f.type]);
     *position += int64_t(count * elementWidth[f.type]);
     return 0;
 }
