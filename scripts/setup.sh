@@ -16,7 +16,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-aarch64-linux-gnu qemu-user
   python3 python3-numpy python3-scipy
-  netcat-openbsd zlib1g-dev
+  netcat-openbsd zlib1g-dev libspandsp-dev
 )
 missing=()
 for p in "${packages[@]}"; do
