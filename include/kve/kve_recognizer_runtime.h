@@ -138,7 +138,8 @@ void g721Reset(g721State *state);
 /* Decodes one 4-bit code (the low nibble of code) to a 16-bit sample: the reconstructed signal times 4. */
 int16_t g721DecodeSample(int32_t code, g721State *state);
 /* Adapts the state after one code, from that step's scale factor y, quantised difference dq (sign and
- * magnitude, sign bit 15), reconstructed signal sr and partial reconstruction dqsez. */
+ * magnitude, sign bit 15), reconstructed signal sr and partial reconstruction dqsez. Each argument is taken at
+ * the standard's width: the low 4 bits of code, 13 of y, 16 of sr and dqsez. */
 void g721Update(int32_t code, int32_t y, int32_t dq, int32_t sr, int32_t dqsez, g721State *state);
 /* Encodes count samples from the reset state into a dbMalloc block of (count + 1) / 2 code bytes, the first
  * sample's code in the low nibble; stores the byte count. Count 0 or no memory: null with 0 stored. */

@@ -132,8 +132,14 @@ extern "C" void g721Reset(g721State *state)
 
 extern "C" void g721Update(int32_t code, int32_t y, int32_t dq, int32_t sr, int32_t dqsez, g721State *state)
 {
+    // Arguments are taken at the widths of the standard's registers, so no value indexes or shifts out of range.
+    code &= 0x0F;
+    y &= 0x1FFF;
+    sr = wrap16(sr);
+    dqsez = wrap16(dqsez);
     g721State &s = *state;
     const int32_t magnitude = dq & 0x7FFF;
+    const bool dqNegative = (dq & 0x8000) != 0;
     const int32_t pk0 = dqsez < 0 ? 1 : 0;
 
     // A large jump while a tone is held is a transition: the predictor starts over.
@@ -171,7 +177,6 @@ extern "C" void g721Update(int32_t code, int32_t y, int32_t dq, int32_t sr, int3
         const int32_t a1Limit = 15360 - a2;
         s.a[0] = s.a[0] < -a1Limit ? -a1Limit : s.a[0] > a1Limit ? a1Limit : s.a[0];
 
-        const bool dqNegative = dq < 0;
         // The zero-section coefficients are 16-bit registers: a coefficient pushed past +2 wraps to -2.
         for (int i = 0; i < 6; ++i) {
             int32_t b = s.b[i] - (s.b[i] >> 8);
@@ -183,7 +188,7 @@ extern "C" void g721Update(int32_t code, int32_t y, int32_t dq, int32_t sr, int3
 
     for (int i = 5; i > 0; --i)
         s.dq[i] = s.dq[i - 1];
-    s.dq[0] = toFloat(magnitude, dq < 0);
+    s.dq[0] = toFloat(magnitude, dqNegative);
     s.sr[1] = s.sr[0];
     s.sr[0] = sr >= 0 ? toFloat(sr, false) : toFloat((-sr) & 0x7FFF, true);
     s.pk[1] = s.pk[0];

@@ -225,6 +225,22 @@ TEST_F(RecognizerG721, FullScaleRunsDecodeWithTheirOwnSign)
     EXPECT_GT(atRail, checked / 4);
 }
 
+TEST_F(RecognizerG721, PerSampleCallsTakeArgumentsAtTheRegisterWidths)
+{
+    // A caller's code or signal beyond the standard's widths must not index past a table or shift out of range
+    // (the sanitizer build watches); it acts as its low bits do.
+    g721State wide, narrow;
+    g721Reset(&wide);
+    g721Reset(&narrow);
+    for (int i = 0; i < 50; ++i) {
+        const int32_t code = (i * 7) & 0x0F;
+        ASSERT_EQ(g721DecodeSample(code | 0x7FFFFFF0, &wide), g721DecodeSample(code, &narrow)) << i;
+    }
+    g721Update(0x1234567F, 0x7FFFE000 | 3000, 0x7FFF8123, 0x7FFF8000 | 0x1234, -0x10000 + 77, &wide);
+    g721Update(0x0F, 3000, -0x8000 + 0x123, -0x8000 + 0x1234, 77, &narrow);
+    EXPECT_EQ(std::memcmp(&wide, &narrow, sizeof wide), 0);
+}
+
 TEST_F(RecognizerG721, OddCountLeavesTheLastHighNibbleEmptyAndDecodesOneSampleLonger)
 {
     const Samples x = noise(2000, 7, 5);
