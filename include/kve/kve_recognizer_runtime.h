@@ -142,10 +142,10 @@ int16_t g721DecodeSample(int32_t code, g721State *state);
  * the standard's width: the low 4 bits of code, 13 of y, 16 of sr and dqsez. */
 void g721Update(int32_t code, int32_t y, int32_t dq, int32_t sr, int32_t dqsez, g721State *state);
 /* Encodes count samples from the reset state into a dbMalloc block of (count + 1) / 2 code bytes, the first
- * sample's code in the low nibble; stores the byte count. Count 0 or no memory: null with 0 stored. */
+ * sample's code in the low nibble; stores the byte count. Count 0, no samples or no memory: null with 0 stored. */
 uint8_t *g721Encode(const int16_t *samples, uint32_t count, uint32_t *byteCount);
 /* Decodes byteCount code bytes from the reset state into a dbMalloc block of 2 x byteCount samples; stores the
- * sample count. Byte count 0, a sample count beyond 32 bits or no memory: null with 0 stored. */
+ * sample count. Byte count 0, no bytes, a sample count beyond 32 bits or no memory: null with 0 stored. */
 int16_t *g721Decode(const uint8_t *bytes, uint32_t byteCount, uint32_t *sampleCount);
 
 // ---- typed records: container registry and field codecs ----

@@ -216,8 +216,10 @@ extern "C" int16_t g721DecodeSample(int32_t code, g721State *state)
 
 extern "C" uint8_t *g721Encode(const int16_t *samples, uint32_t count, uint32_t *byteCount)
 {
+    if (byteCount == nullptr)
+        return nullptr;
     *byteCount = 0;
-    if (count == 0)
+    if (count == 0 || samples == nullptr)
         return nullptr;
     const uint32_t bytes = static_cast<uint32_t>((uint64_t{count} + 1) / 2);
     auto *codes = static_cast<uint8_t *>(dbMalloc(bytes));
@@ -240,8 +242,10 @@ extern "C" uint8_t *g721Encode(const int16_t *samples, uint32_t count, uint32_t 
 
 extern "C" int16_t *g721Decode(const uint8_t *bytes, uint32_t byteCount, uint32_t *sampleCount)
 {
+    if (sampleCount == nullptr)
+        return nullptr;
     *sampleCount = 0;
-    if (byteCount == 0 || byteCount > UINT32_MAX / 2)
+    if (byteCount == 0 || bytes == nullptr || byteCount > UINT32_MAX / 2)
         return nullptr;
     auto *samples = static_cast<int16_t *>(dbMalloc(size_t{byteCount} * 2 * sizeof(int16_t)));
     if (samples == nullptr)

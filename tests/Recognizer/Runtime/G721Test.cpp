@@ -254,7 +254,7 @@ TEST_F(RecognizerG721, OddCountLeavesTheLastHighNibbleEmptyAndDecodesOneSampleLo
     EXPECT_EQ(Samples(decoded.begin(), decoded.begin() + 6), decode(evenCodes));
 }
 
-TEST_F(RecognizerG721, EmptyAndOversizedInputsGiveNoBlockAndZeroCount)
+TEST_F(RecognizerG721, EmptyMissingAndOversizedInputsGiveNoBlockAndZeroCount)
 {
     const int16_t sample = 100;
     const uint8_t code = 0x11;
@@ -264,6 +264,14 @@ TEST_F(RecognizerG721, EmptyAndOversizedInputsGiveNoBlockAndZeroCount)
     count = 99;
     EXPECT_EQ(g721Decode(&code, 0, &count), nullptr);
     EXPECT_EQ(count, 0u);
+    count = 99;
+    EXPECT_EQ(g721Encode(nullptr, 10, &count), nullptr);
+    EXPECT_EQ(count, 0u);
+    count = 99;
+    EXPECT_EQ(g721Decode(nullptr, 10, &count), nullptr);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(g721Encode(&sample, 1, nullptr), nullptr);
+    EXPECT_EQ(g721Decode(&code, 1, nullptr), nullptr);
     // Twice as many samples as 2^31 bytes hold do not fit the 32-bit sample count; nothing is read.
     count = 99;
     EXPECT_EQ(g721Decode(&code, 0x80000000u, &count), nullptr);
