@@ -108,6 +108,46 @@ uint32_t srandomNext(srandomRecord *generator);
 void srandomFill(uint32_t *state, uint32_t *output, size_t count);
 void srandomDestroy(srandomRecord *generator);
 
+// ---- mu-law and G.721 ----
+
+/* One G.711 mu-law code expanded to a 16-bit sample. */
+int16_t ulawDecode(uint8_t code);
+/* One 16-bit sample compressed to a mu-law code: magnitudes clip at 32635, and the all-zero code, which some
+ * telephone lines cannot carry, is sent as 0x02. */
+uint8_t ulawEncode(int16_t sample);
+
+/* The adaptive state of the 32 kbit/s G.721 ADPCM coder, shared by its encoder and decoder. Scale factors and
+ * coefficients are the standard's fixed-point values; dq and sr hold its 11-bit floating format (sign bit 10,
+ * exponent bits 6-9, mantissa bits 0-5), in which 32 is zero. */
+typedef struct g721State {
+    int32_t yl;    /* locked quantiser scale factor */
+    int32_t yu;    /* unlocked quantiser scale factor */
+    int32_t dms;   /* short-term average of the code's magnitude */
+    int32_t dml;   /* long-term average of the code's magnitude */
+    int32_t ap;    /* speed control between the two scale factors */
+    int32_t a[2];  /* pole-section predictor coefficients */
+    int32_t b[6];  /* zero-section predictor coefficients */
+    int32_t pk[2]; /* signs of the last two partial reconstructions */
+    int32_t dq[6]; /* last six quantised differences */
+    int32_t sr[2]; /* last two reconstructed signals */
+    int32_t td;    /* 1 while a tone is detected */
+} g721State;
+
+/* Sets the state every stream starts from. */
+void g721Reset(g721State *state);
+/* Decodes one 4-bit code (the low nibble of code) to a 16-bit sample: the reconstructed signal times 4. */
+int16_t g721DecodeSample(int32_t code, g721State *state);
+/* Adapts the state after one code, from that step's scale factor y, quantised difference dq (sign and
+ * magnitude, sign bit 15), reconstructed signal sr and partial reconstruction dqsez. Each argument is taken at
+ * the standard's width: the low 4 bits of code, 13 of y, 16 of sr and dqsez. */
+void g721Update(int32_t code, int32_t y, int32_t dq, int32_t sr, int32_t dqsez, g721State *state);
+/* Encodes count samples from the reset state into a dbMalloc block of (count + 1) / 2 code bytes, the first
+ * sample's code in the low nibble; stores the byte count. Count 0, no samples or no memory: null with 0 stored. */
+uint8_t *g721Encode(const int16_t *samples, uint32_t count, uint32_t *byteCount);
+/* Decodes byteCount code bytes from the reset state into a dbMalloc block of 2 x byteCount samples; stores the
+ * sample count. Byte count 0, no bytes, a sample count beyond 32 bits or no memory: null with 0 stored. */
+int16_t *g721Decode(const uint8_t *bytes, uint32_t byteCount, uint32_t *sampleCount);
+
 // ---- typed records: container registry and field codecs ----
 
 /* The session every recognizer call takes first; its first 256 bytes are the last-error text, to which the
