@@ -199,7 +199,10 @@ std::string spandspEncode(const Samples &x)
 
 class RiffWaveTest : public testing::Test {
 protected:
+    ~RiffWaveTest() override { GS_FreeResult(result); }
+
     kvetest::ScratchDir dir;
+    gsResult *result = GS_NewResult();
 };
 
 #ifdef KVE_TEST_SNDFILE
@@ -321,9 +324,7 @@ TEST_F(RiffWaveTest, TrimsKeepTheSamplesBetweenStartAndEnd)
     for (size_t i = 0; i < ramp.size(); ++i)
         ramp[i] = int16_t(i);
     const std::string path = dir / "ramp.wav";
-    gsResult *result = GS_NewResult();
     ASSERT_EQ(riffWriteWave(result, path.c_str(), ramp.data(), uint32_t(ramp.size()), 16000, 1, 0), 0);
-    GS_FreeResult(result);
     const struct {
         double start, end;
         size_t first, count;
@@ -355,9 +356,7 @@ TEST_F(RiffWaveTest, WrittenFilesOpenInSoxLibsndfileAndPythonWave)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = dir / (std::string(c.name) + ".wav");
-        gsResult *result = GS_NewResult();
         ASSERT_EQ(riffWriteWave(result, path.c_str(), x.data(), uint32_t(x.size()), 22050, c.tag, 0), 0);
-        GS_FreeResult(result);
         EXPECT_EQ(run("soxi -r " + path), "22050\n");
         EXPECT_EQ(run("soxi -c " + path), "1\n");
         EXPECT_EQ(run("soxi -e " + path), std::string(c.encoding) + "\n");
@@ -389,7 +388,6 @@ TEST_F(RiffWaveTest, WrittenG721FilesHoldTheStandardsCodes)
 {
     const Samples x = testSignal(2001);
     const std::string path = dir / "g721.wav";
-    gsResult *result = GS_NewResult();
     ASSERT_EQ(riffWriteWave(result, path.c_str(), x.data(), uint32_t(x.size()), 8000, 0x40, 0), 0);
     const std::string bytes = bytesOf(path);
     const std::string codes = dataBytes(bytes);
@@ -422,7 +420,6 @@ TEST_F(RiffWaveTest, WrittenG721FilesHoldTheStandardsCodes)
     EXPECT_EQ(wordAt(five, 40), 3u);
     EXPECT_EQ(wordAt(five, 28), 0u) << "byte rate";
     EXPECT_EQ(wordAt(five, 32) & 0xFFFF, 0u) << "block align";
-    GS_FreeResult(result);
 }
 
 TEST_F(RiffWaveTest, WriterRefusalsAndFailedWrites)
@@ -441,15 +438,13 @@ TEST_F(RiffWaveTest, WriterRefusalsAndFailedWrites)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text);
-        gsResult *result = GS_NewResult();
+        GS_ResetResult(result);
         // Refused before any sample is read or any file opened.
         EXPECT_EQ(riffWriteWave(result, path.c_str(), x.data(), c.count, c.rate, c.tag, 0), 1);
         EXPECT_EQ(std::string(result->text), c.text);
         EXPECT_FALSE(std::filesystem::exists(path));
-        GS_FreeResult(result);
     }
 
-    gsResult *result = GS_NewResult();
     const std::string missing = dir / "no/such/dir.wav";
     EXPECT_EQ(riffWriteWave(result, missing.c_str(), x.data(), 16, 8000, 1, 0), 1);
     EXPECT_EQ(std::string(result->text), "could not open \"" + missing + "\" for output: No such file or directory");
@@ -461,7 +456,6 @@ TEST_F(RiffWaveTest, WriterRefusalsAndFailedWrites)
             EXPECT_EQ(std::string(result->text), "fwrite of '/dev/full' failed: No space left on device");
         }
     }
-    GS_FreeResult(result);
 }
 
 } // namespace
