@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
+
 static_assert(std::endian::native == std::endian::little, "WAVE samples are stored and copied as little-endian words");
 
 namespace {
@@ -42,9 +44,14 @@ void putLe16(uint8_t *p, uint16_t v)
     p[1] = uint8_t(v >> 8);
 }
 
-// The file's length, or -1 when the stream cannot say; the position is kept.
+// The file's length, or -1 when the stream cannot say; the position is kept. A regular file's length comes from the
+// file system, sparing the stream's buffer; other streams are measured by seeking to their end.
 int64_t fileLength(FILE *stream)
 {
+    struct stat status;
+    const int descriptor = fileno(stream);
+    if (descriptor >= 0 && fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode))
+        return status.st_size;
     const off_t here = ftello(stream);
     if (here < 0 || fseeko(stream, 0, SEEK_END) != 0)
         return -1;
@@ -362,7 +369,15 @@ extern "C" int riffReadWave(gsResult *result, FILE *stream, int16_t **samples, u
     int status;
     switch (format.formatTag) {
     case 1:
-        status = riffConvertPcm(result, &format, &data, bytes, &out, &n, channelMode);
+        // 16-bit mono data already is the samples: the block read is handed out as it is, saving a copy.
+        if (format.channels == 1 && format.bitsPerSample == 16) {
+            out = reinterpret_cast<int16_t *>(bytes);
+            bytes = nullptr;
+            n = data.size / 2;
+            status = 0;
+        } else {
+            status = riffConvertPcm(result, &format, &data, bytes, &out, &n, channelMode);
+        }
         break;
     case 7:
         status = riffReadUlaw(result, &format, &data, bytes, &out, &n, channelMode);
