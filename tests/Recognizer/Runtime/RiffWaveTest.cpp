@@ -106,8 +106,8 @@ std::string dataBytes(const std::string &bytes)
     return bytes.substr(at + 8, wordAt(bytes, at + 4));
 }
 
-// Speech-like test signal: a gliding tone with a swelling envelope over noise, full scale at its loudest.
-Samples testSignal(size_t count)
+// Speech-like test signal: a gliding tone with a swelling envelope over noise, peak loud at its loudest.
+Samples testSignal(size_t count, double peak = 33000.0)
 {
     Samples x(count);
     uint32_t seed = 12345;
@@ -117,7 +117,7 @@ Samples testSignal(size_t count)
         const double noise = (double(seed >> 16) / 65536.0 - 0.5) * 2000.0;
         phase += 0.02 + 0.2 * double(i) / double(count);
         const double envelope = 0.5 - 0.5 * std::cos(6.283185307179586 * double(i) / double(count));
-        const double v = 33000.0 * envelope * std::sin(phase) + noise;
+        const double v = peak * envelope * std::sin(phase) + noise;
         x[i] = int16_t(std::max(-32768.0, std::min(32767.0, v)));
     }
     return x;
@@ -240,7 +240,9 @@ TEST_F(RiffWaveTest, SoxFilesReadAsLibsndfileReadsThemInEveryChannelMode)
 
 TEST_F(RiffWaveTest, LibsndfileMuLawAndG721FilesRead)
 {
-    const Samples x = testSignal(4001);
+    // Loud enough for every quantiser step, quiet enough that no reconstruction leaves the 16-bit range, where the
+    // standard's coders differ in whether they saturate.
+    const Samples x = testSignal(4001, 12000.0);
     const std::string ulaw = dir / "ulaw.wav";
     sndWrite(ulaw, SF_FORMAT_WAV | SF_FORMAT_ULAW, x, 8000);
     const Reading u = readWave(ulaw);
@@ -386,7 +388,7 @@ TEST_F(RiffWaveTest, WrittenFilesOpenInSoxLibsndfileAndPythonWave)
 
 TEST_F(RiffWaveTest, WrittenG721FilesHoldTheStandardsCodes)
 {
-    const Samples x = testSignal(2001);
+    const Samples x = testSignal(2001, 12000.0);
     const std::string path = dir / "g721.wav";
     ASSERT_EQ(riffWriteWave(result, path.c_str(), x.data(), uint32_t(x.size()), 8000, 0x40, 0), 0);
     const std::string bytes = bytesOf(path);
@@ -400,8 +402,11 @@ TEST_F(RiffWaveTest, WrittenG721FilesHoldTheStandardsCodes)
     EXPECT_EQ(r.samples, spandspDecode(codes));
 #endif
 #ifdef KVE_TEST_SNDFILE
-    // libsndfile's own G.72x decoder is not bit-exact with the standard: it must only hear the same recording.
+    // libsndfile's own G.72x decoder is not bit-exact with the standard: it must only hear the same recording,
+    // within what it drifts from the standard's decode on the files it writes itself (12 to 13 dB on this signal).
+    // The codes themselves are held to the standard above.
     const SndRead theirs = sndRead(path);
+    EXPECT_EQ(theirs.format, SF_FORMAT_WAV | SF_FORMAT_G721_32);
     ASSERT_GE(theirs.interleaved.size(), 2000u);
     double signal = 0.0, error = 0.0;
     for (size_t i = 0; i < 2000; ++i) {
@@ -409,7 +414,7 @@ TEST_F(RiffWaveTest, WrittenG721FilesHoldTheStandardsCodes)
         const double d = double(theirs.interleaved[i]) - r.samples[i];
         error += d * d;
     }
-    EXPECT_GE(10.0 * std::log10(signal / std::max(error, 1.0)), 15.0);
+    EXPECT_GE(10.0 * std::log10(signal / std::max(error, 1.0)), 10.0);
 #endif
 
     // Five samples take three code bytes; the header's sizes follow.
