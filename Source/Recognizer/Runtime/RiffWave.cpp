@@ -18,8 +18,8 @@ static_assert(std::endian::native == std::endian::little, "WAVE samples are stor
 namespace {
 
 constexpr uint32_t kLargestChunk = 0xFFFF0000u;
-constexpr size_t kReadPiece = 1048576;
-constexpr size_t kWritePiece = 10000;
+constexpr size_t kReadStep = 1048576;
+constexpr size_t kWriteStep = 10000;
 constexpr uint64_t kLargestData = 0xFFFFFFFFull - 36;
 
 uint32_t le32(const uint8_t *p)
@@ -355,7 +355,7 @@ extern "C" int riffReadWave(gsResult *result, FILE *stream, int16_t **samples, u
         return 1;
     }
     for (size_t done = 0; done < data.size;) {
-        const size_t got = fread(bytes + done, 1, std::min(kReadPiece, data.size - done), stream);
+        const size_t got = fread(bytes + done, 1, std::min(kReadStep, data.size - done), stream);
         if (got == 0) {
             GS_SetResult(result, "truncated \"data\" chunk", GS_RESULT_STATIC);
             dbFree(bytes);
@@ -410,7 +410,7 @@ extern "C" uint32_t riffWriteChunked(const void *buffer, size_t elementSize, uin
     const auto *bytes = static_cast<const uint8_t *>(buffer);
     const uint64_t total = uint64_t(elementSize) * count;
     for (uint64_t done = 0; done < total;) {
-        const size_t wrote = fwrite(bytes + done, 1, size_t(std::min<uint64_t>(kWritePiece, total - done)), stream);
+        const size_t wrote = fwrite(bytes + done, 1, size_t(std::min<uint64_t>(kWriteStep, total - done)), stream);
         if (wrote == 0)
             return 0xFFFFFFFFu;
         done += wrote;
