@@ -50,6 +50,7 @@ def layouts():
         "data_past_end": riff(fmt(), chunk(b"data", SAMPLES, size=1000)),
         "ulaw_stereo": riff(fmt(tag=7, channels=2, bits=8), chunk(b"data", b"\xff\x7f")),
         "g721_8_bits": riff(fmt(tag=0x40, bits=8), chunk(b"data", b"\x12\x34")),
+        "g721_huge": riff(fmt(tag=0x40, bits=4), chunk(b"data", b"\x12\x34", size=0x80000001)),
         # A pad byte follows the odd LIST chunk; the unpadded odd chunk that ends the file has none.
         "odd_list": riff(fmt(), chunk(b"LIST", b"INFOx"), chunk(b"data", SAMPLES), chunk(b"note", b"abc", pad=False)),
         "stereo_pairs": riff(fmt(channels=2), chunk(b"data", pcm([-3, 0, 3, 0, -32768, -32768, 32767, 32767]))),

@@ -35,6 +35,7 @@ struct Reading {
     uint32_t rate = 0;
     uint32_t channels = 0;
     uint32_t countOnly = 0;
+    std::string countText; // why a count-only read failed
 };
 
 // Reads the file through riffReadWave, and once more for its count alone.
@@ -56,8 +57,9 @@ Reading readWave(const std::string &path, int32_t mode = 0, double startMs = -1.
         EXPECT_EQ(samples, nullptr) << "a failed read hands out no block";
     dbFree(samples);
     uint32_t rate = 0;
+    GS_ResetResult(result);
     if (riffReadWave(result, file, nullptr, &rate, &r.countOnly, mode, nullptr, 0.0, -1.0) != 0)
-        r.countOnly = UINT32_MAX;
+        r.countText = result->text;
     fclose(file);
     GS_FreeResult(result);
     return r;
@@ -311,6 +313,7 @@ TEST_F(RiffWaveTest, MalformedFilesGiveTheirReason)
         {"data_past_end", "truncated \"data\" chunk"},
         {"ulaw_stereo", "u-law WAVE file contains more than one data channel"},
         {"g721_8_bits", "# of bits per sample is inconsistent with G721 format"},
+        {"g721_huge", "truncated \"data\" chunk"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -318,6 +321,9 @@ TEST_F(RiffWaveTest, MalformedFilesGiveTheirReason)
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.text, c.text);
     }
+    // Counting alone reads no data, but still refuses what a count cannot hold or the format cannot say.
+    EXPECT_EQ(readWave(dir / "g721_huge.wav").countText, "RIFF chunk length out of range");
+    EXPECT_EQ(readWave(dir / "tag_0x55.wav").countText, "WAVE encoding format not supported");
 }
 
 TEST_F(RiffWaveTest, TrimsKeepTheSamplesBetweenStartAndEnd)
