@@ -8,7 +8,7 @@ source "$(dirname "$0")/common.sh"
 bash scripts/setup.sh
 seconds=${KVE_FUZZ_SECONDS:-60}
 build=build/fuzz
-targets=(packet_fuzzer array_fuzzer text_fuzzer message_fuzzer talk_reply_fuzzer object_file_fuzzer)
+targets=(packet_fuzzer array_fuzzer text_fuzzer message_fuzzer talk_reply_fuzzer object_file_fuzzer wave_fuzzer)
 
 configure "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \

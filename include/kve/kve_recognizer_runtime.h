@@ -7,6 +7,7 @@
 #include <kve/kve_recognizer.h>
 
 #include <stdbool.h>
+#include <stdio.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -295,6 +296,49 @@ keyedRecord* keyedObjectCreate(qhvSession_t* session, const char* key, uint32_t 
                                const void* record);
 /* The record held by keyed, decoded (the caller's to free), when its type is named expected; else null. */
 void* keyedObjectDecode(qhvSession_t* session, const keyedRecord* keyed, const char* expected);
+
+// ---- WAVE files ----
+
+/* A chunk of a RIFF file: its id (set by the caller before a search), where its data begins and how many bytes. */
+typedef struct riffChunk {
+    char id[4];
+    uint32_t offset;
+    uint32_t size;
+} riffChunk;
+
+/* The fields of a "fmt " chunk the reader uses. */
+typedef struct riffFormat {
+    uint16_t formatTag; /* 1 PCM, 7 mu-law, 0x40 G.721 */
+    uint16_t channels;
+    uint32_t sampleRate;
+    uint16_t bitsPerSample;
+} riffFormat;
+
+/* Reads a WAVE file as 16-bit mono samples (a recognizer block, the caller's on success; null samples: the count
+ * only). Channel mode 0 averages two channels, 1 takes the first, 2 the second; channels may be null. Start and end
+ * in ms trim the result (0 and -1 keep everything; a negative start keeps the beginning, a negative end the end).
+ * 0 on success, 1 with the reason in result. */
+int riffReadWave(gsResult *result, FILE *stream, int16_t **samples, uint32_t *sampleRate, uint32_t *count,
+                 int32_t channelMode, uint32_t *channels, double startMs, double endMs);
+/* Writes count mono samples to a new file as 16-bit PCM (tag 1), mu-law (7) or G.721 (0x40); flags are ignored.
+ * 0 on success, 1 with the reason in result. */
+int riffWriteWave(gsResult *result, const char *path, const int16_t *samples, uint32_t count, uint32_t sampleRate,
+                  uint16_t formatTag, int32_t flags);
+/* Flag 0 finds the "RIFF" form whose type is chunk->id, flag 1 the chunk named chunk->id, within parent (null: the
+ * whole file). 0 with the offset and size filled, else 1. */
+int riffFindChunk(gsResult *result, FILE *stream, riffChunk *chunk, const riffChunk *parent, int32_t searchFlag);
+/* Seeks to the end of the chunk's data. */
+int riffSkip(gsResult *result, FILE *stream, const riffChunk *chunk);
+int riffConvertPcm(gsResult *result, const riffFormat *format, const riffChunk *data, const uint8_t *bytes,
+                   int16_t **samples, uint32_t *count, int32_t channelMode);
+int riffReadUlaw(gsResult *result, const riffFormat *format, const riffChunk *data, const uint8_t *bytes,
+                 int16_t **samples, uint32_t *count, int32_t channelMode);
+int riffReadG721(gsResult *result, const riffFormat *format, const riffChunk *data, const uint8_t *bytes,
+                 int16_t **samples, uint32_t *count, int32_t channelMode);
+/* Writes elementSize * count bytes in writes of at most 10000; count, or 0xFFFFFFFF when a write stores nothing. */
+uint32_t riffWriteChunked(const void *buffer, size_t elementSize, uint32_t count, FILE *stream);
+/* Writes one little-endian 32-bit word; 0, or 1 with the system error text appended to result. */
+int riffWriteU32(gsResult *result, FILE *stream, uint32_t value);
 
 #ifdef __cplusplus
 }
