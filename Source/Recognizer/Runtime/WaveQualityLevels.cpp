@@ -83,28 +83,54 @@ void dropSpikes(double *energy, int64_t frames, double spikeDb, double *db)
             energy[k + 1] = (energy[k] + energy[k + 2]) / 2.0;
 }
 
+// before[i]: the energy before frame i; from[j]: the energy from frame j on; each raised by its share of the
+// background floor. number[k] = k, so that frame counts enter the search as doubles without converting each time.
+struct Sums {
+    int64_t frames;
+    double total;
+    const double *before;
+    const double *from;
+    const double *number;
+};
+
 struct Stretch {
     int64_t firstFrame = 0;
     int64_t frames = 0;
 };
 
-// The best run of frames by inside-to-outside energy ratio. before[i] holds the energy before frame i and from[j]
-// the energy from frame j on, each with its share of the background floor. Earlier runs win ties: each start frame's
-// ratios are worked out together, its best (first) one then weighed against the best so far.
-Stretch loudestStretch(const double *before, const double *from, double total, int64_t frames, int64_t shortest,
-                       double least, double *ratio)
+// Whether any stretch from frame i, of shortest .. last frames, may have a ratio above bar. Compared without
+// dividing, with a margin far wider than the rounding of the three divisions the ratio takes, so that no stretch
+// that could win is passed over; most start frames are settled here, at the cost of a few multiplications each.
+bool mayBeat(const Sums &sums, int64_t i, int64_t shortest, int64_t last, double bar)
+{
+    constexpr double kRoundingMargin = 1e-9;
+    const double within = bar * (1.0 - kRoundingMargin);
+    const double *after = sums.from + i;
+    const double frames = sums.number[sums.frames];
+    int any = 0;
+    for (int64_t w = shortest; w <= last; ++w) {
+        const double outside = sums.before[i] + after[w];
+        any |= (sums.total - outside) * (frames - sums.number[w]) >= within * sums.number[w] * outside;
+    }
+    return any != 0;
+}
+
+// The best run of frames by inside-to-outside energy ratio. Earlier runs win ties: each start frame's ratios are
+// worked out together, its best (first) one then weighed against the best so far.
+Stretch loudestStretch(const Sums &sums, int64_t shortest, double least, double *ratio)
 {
     Stretch best;
     double bestRatio = 0.0;
+    const int64_t frames = sums.frames;
     const int64_t longest = frames - kOutsideFramesBelow;
     for (int64_t i = 0; i < frames; ++i) {
         const int64_t last = std::min(longest, frames - i);
-        if (last < shortest)
+        if (last < shortest || !mayBeat(sums, i, shortest, last, least > bestRatio ? least : bestRatio))
             continue;
         for (int64_t w = shortest; w <= last; ++w) {
-            const double outside = before[i] + from[i + w];
+            const double outside = sums.before[i] + sums.from[i + w];
             const double noise = outside / static_cast<double>(frames - w);
-            const double r = (total - outside) / static_cast<double>(w) / noise;
+            const double r = (sums.total - outside) / static_cast<double>(w) / noise;
             ratio[w] = noise > 0.0 ? r : 0.0;
         }
         double rowBest = 0.0;
@@ -142,13 +168,14 @@ void searchStretch(const int16_t *x, int64_t frames, int64_t frameLength, double
     *start = 0;
     *end = 0;
     const auto slots = static_cast<size_t>(frames + 1);
-    auto *work = static_cast<double *>(dbMalloc(4 * slots * sizeof(double)));
+    auto *work = static_cast<double *>(dbMalloc(5 * slots * sizeof(double)));
     if (work == nullptr)
         return;
     double *energy = work;
     double *before = work + slots;
     double *from = work + 2 * slots;
-    double *scratch = work + 3 * slots;
+    double *number = work + 3 * slots;
+    double *scratch = work + 4 * slots;
     frameEnergies(x, frames, frameLength, energy);
     if (spikeDb > 0.0)
         dropSpikes(energy, frames, spikeDb, scratch);
@@ -165,10 +192,12 @@ void searchStretch(const int16_t *x, int64_t frames, int64_t frameLength, double
         before[f] += static_cast<double>(f) * floorShare / static_cast<double>(frames);
         from[f] += static_cast<double>(frames - f) * floorShare / static_cast<double>(frames);
     }
+    for (int64_t f = 0; f <= frames; ++f)
+        number[f] = static_cast<double>(f);
 
     const double least = std::pow(10.0, (minRatioDb - kRatioAllowanceDb) / 10.0);
     const int64_t shortest = shortestStretch(minLengthMs, rate, frameLength, frames);
-    const Stretch found = loudestStretch(before, from, total, frames, shortest, least, scratch);
+    const Stretch found = loudestStretch({frames, total, before, from, number}, shortest, least, scratch);
     if (found.frames > 0) {
         *start = found.firstFrame * frameLength;
         *end = *start + found.frames * frameLength;
