@@ -149,6 +149,76 @@ uint8_t *g721Encode(const int16_t *samples, uint32_t count, uint32_t *byteCount)
  * sample count. Byte count 0, no bytes, a sample count beyond 32 bits or no memory: null with 0 stored. */
 int16_t *g721Decode(const uint8_t *bytes, uint32_t byteCount, uint32_t *sampleCount);
 
+// ---- waveform analysis ----
+
+/* The registered "wave" record: sample count, 16-bit samples, parameter count, float parameters whose first value is
+ * the sample rate in Hz. Its layout is declared with the other registered records. */
+typedef struct wave wave;
+
+/* What waveCheckQuality measures; 24 bytes from dbMalloc, freed by the caller with dbFree. */
+typedef struct waveQuality {
+    float clipFrames;        /* frames with a clipped sample, plus frames with a saturated one */
+    float clippedMs;
+    float clippedFraction;   /* of all samples */
+    float saturatedMs;
+    float saturatedFraction; /* of all samples */
+    uint32_t stuckRuns;      /* runs of one repeated value longer than the stuck limit */
+} waveQuality;
+
+/* How waveCheckQuality judges a recording (audio checks use 0.88, 0.02, 1.0, 32000, 0). */
+typedef struct waveQualityConfig {
+    float peakFactor;     /* saturation is looked for from peak x this factor up */
+    float slopeTolerance; /* largest change over the three samples before, relative to the sample */
+    float stuckLimitMs;   /* a run of repeats longer than this is stuck; 0 counts none */
+    int32_t clipLevel;    /* a sample beyond +-this is clipped */
+    int32_t verbose;      /* non-zero: each finding and the totals go to standard output */
+} waveQualityConfig;
+
+/* How waveFindEndpoints tells activity from background; 32 bytes. */
+typedef struct waveEndpointConfig {
+    float thresholdFactor; /* threshold = factor x deviation */
+    int32_t endHoldMs;     /* quiet this long after activity ends the scan */
+    int32_t minActivityMs; /* activity shorter than this is not a start */
+    int32_t startLimitMs;  /* no start is looked for past this */
+    float smoothing;       /* weight of each new sample in the level */
+    float minDeviation;    /* the adaptive deviation stays within these two */
+    float maxDeviation;
+    float sampleRate;
+} waveEndpointConfig;
+
+/* The loudest stretch against its background, of at least minLengthMs and minRatioDb above it, after dropping
+ * one-frame spikes of spikeDb (0: none dropped), as sample indexes [start, end]; 0 .. count - 1 when no stretch
+ * qualifies, the recording is under two 15 ms frames or it has no usable rate. A lead-in of repeated samples is left
+ * out of the search. The record is not changed. Returns the unclamped end, or the count when a lead-in was left out. */
+int32_t waveAnalyzeLevels(const wave *recording, int32_t *start, int32_t *end, float minLengthMs, float minRatioDb,
+                          float spikeDb);
+/* A new, zero-filled result with the stuck runs, clipping and saturation of the samples; null for no samples, a
+ * count under 1, no configuration, a rate under 1 or no memory. */
+waveQuality *waveCheckQuality(const int16_t *samples, int32_t count, const waveQualityConfig *config, float frameMs,
+                              float sampleRate);
+/* Fills the clipping and saturation fields, counted in frames of frameMs (at least one sample each). Does nothing
+ * without a configuration or a result, or with a rate under 1. */
+void waveClipStats(const int16_t *samples, int32_t count, const waveQualityConfig *config, waveQuality *result,
+                   float frameMs, float sampleRate);
+/* Fills the stuck-run count. Does nothing without a configuration or a result, with a limit of 0 or a rate under 1. */
+void waveCountStuckRuns(const int16_t *samples, int32_t count, const waveQualityConfig *config, waveQuality *result,
+                        float sampleRate);
+/* A new endpoint configuration holding the defaults (0.5, 200, 40, 2000, 0.05, 50, 300, 8000 Hz); null without
+ * memory. Freed with dbFree. */
+waveEndpointConfig *waveEndpointDefaults(void);
+/* The first sample of activity (0 when none starts within the start limit) and its last sample, and the mean and
+ * deviation the threshold came from. adaptive: the deviation follows the recording within the configured bounds
+ * instead of being that of the whole buffer. */
+void waveFindEndpoints(const int16_t *samples, int32_t count, const waveEndpointConfig *config, int32_t adaptive,
+                       int32_t *start, int32_t *end, float *mean, float *deviation);
+/* The first non-zero sample (count when all are zero, 0 for a count under 1) and the last (-1 when none is). */
+void waveFindNonZeroBounds(const int16_t *samples, int32_t count, int32_t *first, int32_t *last);
+/* A new record (from dbMalloc, as are its samples and parameters) copying the recording, with a tail of gentle noise
+ * continuing from its last sample when padMs is 1 or more: padMs of it (300 for 65534 or more) plus tailFactor x 4 ms.
+ * The tail is the same for every call. Null without memory, for a malformed record, for a tail longer than a record
+ * holds or for a tail asked of a record without a rate. */
+wave *wavePadNoise(const wave *recording, int32_t padMs, float tailFactor);
+
 // ---- typed records: container registry and field codecs ----
 
 /* The session every recognizer call takes first; its first 256 bytes are the last-error text, to which the
