@@ -279,6 +279,11 @@ extern "C" int riffReadG721(gsResult *result, const riffFormat *format, const ri
 extern "C" int riffReadWave(gsResult *result, FILE *stream, int16_t **samples, uint32_t *sampleRate, uint32_t *count,
                             int32_t channelMode, uint32_t *channels, double startMs, double endMs)
 {
+    // The stream, the rate and the count are where the answer goes: without them there is nothing to read into.
+    if (stream == nullptr || sampleRate == nullptr || count == nullptr) {
+        GS_SetResult(result, "no stream, sample rate or count to read into", GS_RESULT_STATIC);
+        return 1;
+    }
     riffChunk form{{'W', 'A', 'V', 'E'}, 0, 0};
     if (riffFindChunk(result, stream, &form, nullptr, 0) != 0) {
         GS_AppendResult(result, "\nnot a RIFF waveform audio file", static_cast<const char *>(nullptr));

@@ -433,6 +433,28 @@ TEST_F(RiffWaveTest, WrittenG721FilesHoldTheStandardsCodes)
     EXPECT_EQ(wordAt(five, 32) & 0xFFFF, 0u) << "block align";
 }
 
+// A reader given nowhere to put the stream's rate or count, or no stream, says so instead of writing through null.
+TEST_F(RiffWaveTest, ReadingIntoMissingResultsIsRefused)
+{
+    const std::string path = dir / "tone.wav";
+    ASSERT_EQ(riffWriteWave(result, path.c_str(), Samples(64, 100).data(), 64, 8000, 1, 0), 0);
+    FILE *f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    int16_t *samples = nullptr;
+    uint32_t rate = 0, count = 0;
+    const struct {
+        FILE *stream;
+        uint32_t *rate, *count;
+    } cases[] = {{nullptr, &rate, &count}, {f, nullptr, &count}, {f, &rate, nullptr}};
+    for (const auto &c : cases) {
+        GS_ResetResult(result);
+        EXPECT_EQ(riffReadWave(result, c.stream, &samples, c.rate, c.count, 0, nullptr, 0.0, -1.0), 1);
+        EXPECT_EQ(std::string(result->text), "no stream, sample rate or count to read into");
+        EXPECT_EQ(samples, nullptr);
+    }
+    std::fclose(f);
+}
+
 TEST_F(RiffWaveTest, WriterRefusalsAndFailedWrites)
 {
     const Samples x(16, 7);
