@@ -3,7 +3,9 @@
 // DeadBand, Hysteresis, Derivative and Integral beside a copy of the block (meant to stay within 2x). Each reports
 // module_over_bare, the module's time over the bare loop's. A copy of 32 samples takes a few nanoseconds, so each
 // turn runs its side kReps times between two clock readings: with one run per reading the readings' own cost, the
-// same on both sides, would be most of what is timed and pull every ratio toward 1.
+// same on both sides, would be most of what is timed and pull every ratio toward 1. The engine's plain Copier runs
+// beside the same copy: its ratio is what any Process call on such a block costs over the bare loop, the floor the
+// control modules' ratios stand on.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -15,6 +17,7 @@
 #include "BenchModule.h"
 #include "BenchReport.h"
 #include "Modules/Advanced/ControlModules.h"
+#include "Modules/Standard/StandardClasses.h"
 #include "support/TestEngine.h"
 
 namespace {
@@ -23,10 +26,10 @@ constexpr uint32_t kBlock = 32;
 // Runs of each side between two clock readings.
 constexpr int kReps = 32;
 constexpr uint32_t kDeadBand = 0xBEEF0CE0u, kHysteresis = 0xBEEF0D07u, kDerivative = 0xBEEF0CEBu,
-                   kIntegral = 0xBEEF0D0Au, kOscillator = 0xBEEF0D14u;
+                   kIntegral = 0xBEEF0D0Au, kOscillator = 0xBEEF0D14u, kCopier = 0xBEEF0860u;
 const ModClassDescriptor *const kTable[] = {&kve_modDeadBandClass.record, &kve_modHysteresisClass.record,
                                             &kve_modDerivativeClass.record, &kve_modIntegralClass.record,
-                                            &kve_modOscillatorClass.record};
+                                            &kve_modOscillatorClass.record, &kve_modCopierClass.record};
 
 // One module on 1 -> 1 wires: `channels` channels in and out, or (the oscillator) a one-channel modulation in.
 class ModuleRun : public BenchModule {
@@ -117,11 +120,13 @@ void BM_PairedDerivative(benchmark::State &state)
     pairedBench<CopyRun>(state, kDerivative, {bits(0.001f)}, false);
 }
 void BM_PairedIntegral(benchmark::State &state) { pairedBench<CopyRun>(state, kIntegral, {bits(0.01f)}, false); }
+void BM_PairedCopier(benchmark::State &state) { pairedBench<CopyRun>(state, kCopier, {}, false); }
 
 BENCHMARK(BM_PairedOscillator)->Arg(1)->Arg(8);
 BENCHMARK(BM_PairedDeadBand)->Arg(1)->Arg(8);
 BENCHMARK(BM_PairedHysteresis)->Arg(1)->Arg(8);
 BENCHMARK(BM_PairedDerivative)->Arg(1)->Arg(8);
 BENCHMARK(BM_PairedIntegral)->Arg(1)->Arg(8);
+BENCHMARK(BM_PairedCopier)->Arg(1)->Arg(8);
 
 } // namespace
