@@ -34,18 +34,46 @@ TEST(Crc32, KnownCheckValuesAndEmptyPieces)
     EXPECT_EQ(crc32(0x1234, nullptr, 16), 0ul);
 }
 
-TEST(Crc32, MatchesZlibOnRandomBytesCarriedAcrossPieces)
+// Reads `sizes` consecutive pieces of `data` in chained calls, from two starting values, and checks the running value
+// after every piece against Python's zlib over the same pieces.
+void expectPiecesMatchZlib(const std::vector<unsigned char> &data, const std::vector<unsigned> &sizes)
 {
-    std::mt19937 random(20);
-    std::vector<unsigned char> data(70000);
-    for (auto &b : data)
-        b = static_cast<unsigned char>(random());
     const std::string path = ::testing::TempDir() + "kve_crc32_" + std::to_string(getpid()) + ".bin";
     FILE *file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     ASSERT_EQ(std::fwrite(data.data(), 1, data.size(), file), data.size());
     std::fclose(file);
+    for (unsigned long start : {0ul, 0xDEADBEEFul}) {
+        std::vector<std::string> args{path, kvetest::oracleArg(static_cast<double>(start))};
+        for (unsigned size : sizes)
+            args.push_back(std::to_string(size));
+        const std::vector<double> expected = kvetest::runOracle("crc32.py", args);
+        ASSERT_EQ(expected.size(), sizes.size());
+        unsigned long running = start;
+        size_t offset = 0;
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            ASSERT_LE(offset + sizes[i], data.size());
+            running = crc32(running, data.data() + offset, sizes[i]);
+            offset += sizes[i];
+            ASSERT_EQ(running, static_cast<unsigned long>(expected[i]))
+                << "piece " << i << " of " << sizes[i] << " bytes at " << offset - sizes[i] << " from " << start;
+        }
+    }
+    std::remove(path.c_str());
+}
 
+std::vector<unsigned char> randomBytes(size_t count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::vector<unsigned char> data(count);
+    for (auto &b : data)
+        b = static_cast<unsigned char>(random());
+    return data;
+}
+
+TEST(Crc32, MatchesZlibOnRandomBytesCarriedAcrossPieces)
+{
+    const std::vector<unsigned char> data = randomBytes(70000, 20);
     // Pieces of every length from 0 to 17 cross the eight-byte steps at every offset; a long one runs the steps.
     std::vector<unsigned> sizes;
     size_t total = 0;
@@ -57,22 +85,26 @@ TEST(Crc32, MatchesZlibOnRandomBytesCarriedAcrossPieces)
     sizes.push_back(65536);
     total += 65536;
     sizes.push_back(static_cast<unsigned>(data.size() - total));
+    expectPiecesMatchZlib(data, sizes);
+}
 
-    for (unsigned long start : {0ul, 0xDEADBEEFul}) {
-        std::vector<std::string> args{path, kvetest::oracleArg(static_cast<double>(start))};
-        for (unsigned size : sizes)
-            args.push_back(std::to_string(size));
-        const std::vector<double> expected = kvetest::runOracle("crc32.py", args);
-        ASSERT_EQ(expected.size(), sizes.size());
-        unsigned long running = start;
-        size_t offset = 0;
-        for (size_t i = 0; i < sizes.size(); ++i) {
-            running = crc32(running, data.data() + offset, sizes[i]);
-            offset += sizes[i];
-            ASSERT_EQ(running, static_cast<unsigned long>(expected[i])) << "piece " << i << " from " << start;
+TEST(Crc32, MatchesZlibOnPiecesAroundTheKibibyteBlocks)
+{
+    // Long pieces are read a kibibyte at a time in four lanes of 256 bytes, then in eight-byte steps, then byte by
+    // byte: lengths just short of, at and past one, two and four blocks, and past the eight-byte steps after a block,
+    // each starting at even and odd alignments (a short piece before it moves it there).
+    const unsigned lengths[] = {256, 1016, 1023, 1024, 1025, 1031, 1032, 1033, 2047, 2048, 2049, 4096 + 256 + 17};
+    const unsigned alignments[] = {0, 1, 3, 4, 7};
+    std::vector<unsigned> sizes;
+    size_t total = 0;
+    for (unsigned alignment : alignments)
+        for (unsigned length : lengths) {
+            const unsigned lead = static_cast<unsigned>((alignment + 8 - total % 8) % 8);
+            sizes.push_back(lead);
+            sizes.push_back(length);
+            total += lead + length;
         }
-    }
-    std::remove(path.c_str());
+    expectPiecesMatchZlib(randomBytes(total, 21), sizes);
 }
 
 TEST(Interlocked, CountsUpAndDownFromZero)
