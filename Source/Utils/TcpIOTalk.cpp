@@ -258,6 +258,9 @@ int32_t CTcpIOTalk::ReadReply(std::string &reply, uint32_t &length, int32_t time
 int32_t CTcpIOTalk::SendTcpMessage(const char *host, int32_t port, const char *text, std::string &reply, char *&data,
                                    uint32_t &length, int32_t timeout)
 {
+    // A request naming another host text or port than the open connection's must not get the reply of the server
+    // connected before: selecting its destination closes that connection.
+    SetHostEnt(host, port);
     for (int pass = 0; pass < 3; ++pass) {
         if (m_socket < 0) {
             if (Open(host, port) != 0)
@@ -278,10 +281,12 @@ int32_t CTcpIOTalk::SendTcpMessage(const char *host, int32_t port, const char *t
 int32_t CTcpIOTalk::SendBinaryMessage(const char *host, int32_t port, const void *bytes, int32_t count,
                                       std::string &reply, char *&data, uint32_t &length, int32_t timeout, bool raw)
 {
-    if (m_socket < 0 && Open(host, port) != 0)
-        return -1;
+    // Bytes that cannot go out leave the open connection as it is, whatever destination they name.
     if (count < 0 || (count > 0 && bytes == nullptr))
         return kSendFailed;
+    SetHostEnt(host, port); // as for a text request
+    if (m_socket < 0 && Open(host, port) != 0)
+        return -1;
     const auto *out = static_cast<const char *>(bytes);
     for (int32_t at = 0; at < count;) {
         const ssize_t sent = send(m_socket, out + at, static_cast<size_t>(count - at), MSG_NOSIGNAL);

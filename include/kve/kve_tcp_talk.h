@@ -30,15 +30,17 @@ public:
     CTcpIOTalk(const CTcpIOTalk &) = delete;
     CTcpIOTalk &operator=(const CTcpIOTalk &) = delete;
 
-    // Sends the text (a line feed is added unless it ends in one) on the kept connection, connecting first when
-    // none is open, and waits for a text or framed reply. A time-out counts units of 10 ms taken in whole ticks of
-    // 100 ms, at least one, for each receive: 50 waits half a second, 0 to 19 one tick, a negative one without
-    // limit. A failure closes the connection; the next request connects again.
+    // Sends the text (a line feed is added unless it ends in one) on the kept connection, connecting first when none is
+    // open or when the host text or port differs from the kept connection's (which is closed then), and waits for a
+    // text or framed reply. A time-out counts units of 10 ms taken in whole ticks of 100 ms, at least one, for each
+    // receive: 50 waits half a second, 0 to 19 one tick, a negative one without limit. A failure closes the connection;
+    // the next request connects again.
     int32_t SendTcpMessage(const char *host, int32_t port, const char *text, std::string &reply, char *&data,
                            uint32_t &length, int32_t timeout);
-    // Sends the bytes as they stand and waits for a framed, text or (raw) one-receive reply. A negative port (its
-    // low 16 bits still select the port) gathers further segments until the reply holds at least the number of 32-bit
-    // words given by the 16-bit value at its byte offset 2.
+    // Sends the bytes as they stand, on a connection chosen as for a text (bytes that cannot go out change no
+    // connection), and waits for a framed, text or (raw) one-receive reply. A negative port (its low 16 bits still
+    // select the port) gathers further segments until the reply holds at least the number of 32-bit words given by the
+    // 16-bit value at its byte offset 2.
     int32_t SendBinaryMessage(const char *host, int32_t port, const void *bytes, int32_t count, std::string &reply,
                               char *&data, uint32_t &length, int32_t timeout, bool raw);
     // Waits for one reply on the open connection. On 1, `data` points at the receive buffer holding the reply and a

@@ -1,12 +1,13 @@
 // The request-response channel against scripted loopback servers: replies of every kind and in chunks, each failure
 // code with the connection closed behind it, the time-out, binary requests with raw and reassembled replies, and the
-// host texts a destination may be given as.
+// host texts a destination may be given as, each request answered by the server it names.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -239,6 +240,101 @@ TEST(TcpIOTalk, HostTextsAndRefusedPorts)
     EXPECT_EQ(request(talk, "localhost", server.port(), "hi", 100).text, "ok");
     talk.KillSocket();
     EXPECT_EQ(server.finish(), std::vector<std::string>{"0 " + hex("hi\n")});
+}
+
+struct DestinationStep {
+    const char *host;
+    int server; // 0 answers "a", 1 answers "b"
+    enum { Text, Binary, Reassembled } kind;
+    std::string request;
+};
+
+// A request naming another host text or port than the open connection's is answered by the server it names, on a
+// new connection; one naming the same host text and port (a reassembling port selects by its low 16 bits) keeps the
+// open connection.
+TEST(TcpIOTalk, EachRequestIsAnsweredByTheServerItNames)
+{
+    const std::string a = "send:" + hex("a\n"), b = "send:" + hex("b\n");
+    const std::string header = frame(8, 0);
+    // "bb" and a size word announcing one 32-bit word: the whole reassembled reply.
+    const std::string wordReply = "send:62620100";
+    ScriptedServer servers[2] = {
+        ScriptedServer({"line," + a, "line," + a, "line," + a + ",line," + a}),
+        ScriptedServer({"line," + b, "line," + b, "read:8," + b + ",read:8," + wordReply + ",line," + b})};
+    ASSERT_NE(servers[0].port(), 0);
+    ASSERT_NE(servers[1].port(), 0);
+    const std::vector<DestinationStep> steps = {
+        {"127.0.0.1", 0, DestinationStep::Text, "one"},    {"127.0.0.1", 1, DestinationStep::Text, "two"},
+        {"127.0.0.1", 0, DestinationStep::Text, "three"},  {"127.0.0.1", 1, DestinationStep::Text, "four"},
+        {"localhost", 0, DestinationStep::Text, "five"},   {"localhost", 0, DestinationStep::Text, "six"},
+        {"127.0.0.1", 1, DestinationStep::Binary, header}, {"127.0.0.1", 1, DestinationStep::Reassembled, header},
+        {"127.0.0.1", 1, DestinationStep::Text, "seven"},
+    };
+    CTcpIOTalk talk;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const DestinationStep &step = steps[i];
+        SCOPED_TRACE(std::string("step ").append(std::to_string(i + 1)));
+        int port = servers[step.server].port();
+        Reply r;
+        if (step.kind == DestinationStep::Text) {
+            r = request(talk, step.host, port, step.request, 100);
+        } else {
+            const bool reassemble = step.kind == DestinationStep::Reassembled;
+            if (reassemble)
+                port = static_cast<int>(static_cast<uint32_t>(port) | 0x80000000u);
+            r.result = talk.SendBinaryMessage(step.host, port, step.request.data(),
+                                              static_cast<int32_t>(step.request.size()), r.text, r.data, r.length,
+                                              100, reassemble);
+        }
+        ASSERT_EQ(r.result, 1);
+        EXPECT_EQ(r.data[0], step.server == 0 ? 'a' : 'b');
+    }
+    talk.KillSocket();
+    EXPECT_EQ(servers[0].finish(), (std::vector<std::string>{"0 " + hex("one\n"), "1 " + hex("three\n"),
+                                                             "2 " + hex("five\n"), "2 " + hex("six\n")}));
+    EXPECT_EQ(servers[1].finish(),
+              (std::vector<std::string>{"0 " + hex("two\n"), "1 " + hex("four\n"), "2 " + hex(header),
+                                        "2 " + hex(header), "2 " + hex("seven\n")}));
+}
+
+// A request whose destination cannot be resolved or connected fails as a failed connect does, and the open
+// connection it replaces reads nothing more before it is closed; the next request connects again.
+TEST(TcpIOTalk, ARequestThatCannotConnectNeverReachesTheOpenConnection)
+{
+    RefusingPort refusing;
+    ASSERT_NE(refusing.port, 0);
+    const std::string header = frame(8, 0);
+    struct Destination {
+        const char *host;
+        bool refusingPort; // else the open connection's port
+    };
+    for (const bool binary : {false, true}) {
+        for (const Destination &to : {Destination{"nowhere.invalid", false}, Destination{"", false},
+                                      Destination{"300.0.0.1", false}, Destination{"127.0.0.1", true}}) {
+            SCOPED_TRACE(std::string(binary ? "binary to " : "text to ").append(to.host));
+            ScriptedServer server({"line," + kOk + ",line", "line," + kOk});
+            ASSERT_NE(server.port(), 0);
+            const char *host = to.host;
+            const int port = to.refusingPort ? refusing.port : server.port();
+            CTcpIOTalk talk;
+            EXPECT_EQ(request(talk, "127.0.0.1", server.port(), "hi", 100).text, "ok");
+            Reply r;
+            if (binary)
+                r.result = talk.SendBinaryMessage(host, port, header.data(), static_cast<int32_t>(header.size()),
+                                                  r.text, r.data, r.length, 20, false);
+            else
+                r = request(talk, host, port, "astray", 20);
+            EXPECT_EQ(r.result, -1);
+            EXPECT_EQ(request(talk, "127.0.0.1", server.port(), "again", 100).text, "ok");
+            talk.KillSocket();
+            // The connections are served on threads of their own, so only the reads of each one keep their order.
+            std::vector<std::string> reads = server.finish();
+            std::stable_sort(reads.begin(), reads.end(),
+                             [](const std::string &x, const std::string &y) { return x[0] < y[0]; });
+            // "-": the first connection's second read found it closed, not a request.
+            EXPECT_EQ(reads, (std::vector<std::string>{"0 " + hex("hi\n"), "0 -", "1 " + hex("again\n")}));
+        }
+    }
 }
 
 // Text goes out with one line feed at its end, in chunks; an empty text sends nothing; a peer that is gone gives
