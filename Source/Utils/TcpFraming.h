@@ -65,9 +65,11 @@ int acceptConnection(Listener &listener, sockaddr_in &peer);
 // A listener thread's loop: accepts connections one after another and calls `read(connection, peer)` on each
 // until it returns false or the listener is stopped; then closes the connection and accepts the next, until the
 // accept fails or the listener is stopped. The connection is entered as the listener's own, and as `*kept` when
-// given (the latest accepted connection still open), under `lock`, and closed under it too.
+// given (the latest accepted connection still open), under `lock`, and closed under it too; `other` is the listener
+// sharing `*kept`, whose connection, accepted earlier and still open, is kept once this one closes.
 template <class Read>
-void serve(Listener &listener, std::mutex &lock, const std::atomic<bool> &kill, int *kept, Read read)
+void serve(Listener &listener, std::mutex &lock, const std::atomic<bool> &kill, int *kept, const Listener *other,
+           Read read)
 {
     for (;;) {
         sockaddr_in peer{};
@@ -90,7 +92,7 @@ void serve(Listener &listener, std::mutex &lock, const std::atomic<bool> &kill, 
             std::lock_guard<std::mutex> guard(lock);
             listener.connection = -1;
             if (kept != nullptr && *kept == connection)
-                *kept = -1;
+                *kept = other != nullptr ? other->connection : -1;
             ::shutdown(connection, SHUT_RDWR);
             ::close(connection);
         }
