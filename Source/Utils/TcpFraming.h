@@ -26,12 +26,14 @@ struct ReceiveBuffer {
 };
 
 // The next message of the connection: a text without its line feed, or a whole framed message. "" when the
-// connection is over: the peer closed it, a receive failed, an empty text came, or a framed message announced a
-// total length below the header or above the buffer (nothing of it is kept); the pending bytes are then dropped.
+// connection is over: the peer closed it, a receive failed, an empty text came, a text grew longer than the buffer,
+// or a framed message announced a total length below the header or above the buffer (nothing of it is kept); the
+// pending bytes are then dropped.
 std::string readMessage(int socket, ReceiveBuffer buffer);
 
 // The next text of the connection, up to a line feed, whatever its first bytes. A text cut short by the peer
-// closing is delivered as gathered; "" when nothing was.
+// closing is delivered as gathered; "" when nothing was, or when the text grew longer than the buffer (its bytes
+// and the pending ones dropped).
 std::string readText(int socket, ReceiveBuffer buffer);
 
 // One receive, retried when a signal interrupts it.

@@ -143,7 +143,8 @@ public:
     // Stops both listeners, closing their connections, and waits for their threads.
     void KillListener();
     // The next text on the connection (bytes of later messages stay in the text receive buffer): "" when the
-    // connection ended with nothing gathered. Not while the text listener runs.
+    // connection ended with nothing gathered or the text grew longer than the buffer. Not while the text listener
+    // runs.
     std::string ReadMessage(int socket);
     // Reads and queues one message from the connection: false when the connection is over (its pending bytes
     // dropped, the disconnect callback called). Not while the text listener runs.
