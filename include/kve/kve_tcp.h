@@ -41,7 +41,8 @@ using TcpDisconnectCallback = int32_t (*)(void *context);
 
 namespace kve::tcp {
 
-// The client socket a channel connects with, and its destination.
+// The client socket a channel connects with, and its destination. Its calls may come from several host threads at
+// once: a failed answer of a server channel drops the client socket on whichever thread sent it.
 class ClientSocket {
 public:
     // The resolved entry of a host name, or null for a null or empty text, a text starting with a decimal digit
@@ -75,6 +76,8 @@ protected:
     // Connects to the destination: 0 connected, -1 refused or unresolvable, -2 no socket could be opened.
     int32_t connectTo(const char *host, int32_t port);
 
+    // Guards the client socket and its destination; held through a connect, so no call closes the socket under it.
+    std::recursive_mutex m_clientLock;
     int m_clientSocket = -1;
     bool m_connected = false;
     uint16_t m_port = 0; // network order
