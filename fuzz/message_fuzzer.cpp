@@ -2,7 +2,8 @@
 // into a connected socket pair whose other end the message reader of the TCP channel reads, until the reader calls
 // the connection over. A chunk is written only once the reader has taken in every byte of the ones before it, so
 // the chunks reach it as receives of their own and a run repeats exactly. Every message the reader queues must be
-// a whole framed message of a length the buffer holds, or a non-empty text without a line feed or a zero byte.
+// a whole framed message of a length the buffer holds, or a non-empty text the buffer holds, without a line feed or
+// a zero byte.
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -43,7 +44,7 @@ void checkQueued(CTcpIO &channel)
             check(length == message.size());
             check(length >= kTcpHeaderBytes && length <= CTcpIO::kReceiveBytes);
         } else {
-            check(!message.empty());
+            check(!message.empty() && message.size() <= CTcpIO::kReceiveBytes);
             check(message.find('\n') == std::string::npos);
             check(message.find('\0') == std::string::npos);
         }

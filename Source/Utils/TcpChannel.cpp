@@ -54,6 +54,7 @@ hostent *ClientSocket::TranslateAddress(const char *host)
 
 void ClientSocket::SetHostEnt(const char *host, int32_t port)
 {
+    std::lock_guard<std::recursive_mutex> guard(m_clientLock);
     const uint16_t networkPort = htons(static_cast<uint16_t>(port));
     const char *text = host != nullptr ? host : "";
     // The host text counts as well as the port: another host on the same port is another destination.
@@ -70,6 +71,7 @@ void ClientSocket::SetHostEnt(const char *host, int32_t port)
 
 int32_t ClientSocket::MakeSocket()
 {
+    std::lock_guard<std::recursive_mutex> guard(m_clientLock);
     if (m_clientSocket >= 0)
         return 0;
     const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -83,6 +85,7 @@ int32_t ClientSocket::MakeSocket()
 
 int32_t ClientSocket::ConnectSocket(uint32_t address)
 {
+    std::lock_guard<std::recursive_mutex> guard(m_clientLock);
     if (m_clientSocket < 0)
         return -1;
     if (m_connected)
@@ -108,6 +111,7 @@ int32_t ClientSocket::ConnectSocket(uint32_t address)
 
 void ClientSocket::KillSocket()
 {
+    std::lock_guard<std::recursive_mutex> guard(m_clientLock);
     closeClient();
     m_port = 0;
     m_hasHost = false;
@@ -155,12 +159,14 @@ std::string ClientSocket::GetIPAddress(int32_t index)
 
 void ClientSocket::closeClient()
 {
+    std::lock_guard<std::recursive_mutex> guard(m_clientLock);
     closeSocket(m_clientSocket);
     m_connected = false;
 }
 
 int32_t ClientSocket::connectTo(const char *host, int32_t port)
 {
+    std::lock_guard<std::recursive_mutex> guard(m_clientLock);
     SetHostEnt(host, port);
     uint32_t address = 0;
     if (!m_hasHost) {

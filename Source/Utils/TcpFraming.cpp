@@ -102,18 +102,28 @@ std::string readMessage(int socket, ReceiveBuffer buffer)
 std::string readText(int socket, ReceiveBuffer buffer)
 {
     std::string text;
+    size_t taken = 0; // bytes of the text already taken out of the buffer
     size_t scanned = 0;
     for (;;) {
         const void *lineFeed = std::memchr(buffer.bytes + scanned, '\n', buffer.pending - scanned);
+        const size_t length = lineFeed != nullptr
+                                  ? static_cast<size_t>(static_cast<const uint8_t *>(lineFeed) - buffer.bytes)
+                                  : buffer.pending;
+        // Like a framed message, a text is at most a buffer long: a peer sending no line feed must not make the
+        // listener hold ever more of it.
+        if (taken + length > buffer.capacity) {
+            drop(buffer);
+            return {};
+        }
         if (lineFeed != nullptr) {
-            const auto length = static_cast<size_t>(static_cast<const uint8_t *>(lineFeed) - buffer.bytes);
             appendText(text, buffer.bytes, length);
             consume(buffer, length + 1);
             return text;
         }
-        // A text longer than the buffer is gathered fill by fill.
+        // A text filling the whole buffer is taken out to see whether its line feed comes next.
         if (buffer.pending == buffer.capacity) {
             appendText(text, buffer.bytes, buffer.pending);
+            taken = buffer.pending;
             drop(buffer);
         }
         scanned = buffer.pending;

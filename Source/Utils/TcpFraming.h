@@ -26,12 +26,14 @@ struct ReceiveBuffer {
 };
 
 // The next message of the connection: a text without its line feed, or a whole framed message. "" when the
-// connection is over: the peer closed it, a receive failed, an empty text came, or a framed message announced a
-// total length below the header or above the buffer (nothing of it is kept); the pending bytes are then dropped.
+// connection is over: the peer closed it, a receive failed, an empty text came, a text grew longer than the buffer,
+// or a framed message announced a total length below the header or above the buffer (nothing of it is kept); the
+// pending bytes are then dropped.
 std::string readMessage(int socket, ReceiveBuffer buffer);
 
 // The next text of the connection, up to a line feed, whatever its first bytes. A text cut short by the peer
-// closing is delivered as gathered; "" when nothing was.
+// closing is delivered as gathered; "" when nothing was, or when the text grew longer than the buffer (its bytes
+// and the pending ones dropped).
 std::string readText(int socket, ReceiveBuffer buffer);
 
 // One receive, retried when a signal interrupts it.
@@ -65,9 +67,11 @@ int acceptConnection(Listener &listener, sockaddr_in &peer);
 // A listener thread's loop: accepts connections one after another and calls `read(connection, peer)` on each
 // until it returns false or the listener is stopped; then closes the connection and accepts the next, until the
 // accept fails or the listener is stopped. The connection is entered as the listener's own, and as `*kept` when
-// given (the latest accepted connection still open), under `lock`, and closed under it too.
+// given (the latest accepted connection still open), under `lock`, and closed under it too; `other` is the listener
+// sharing `*kept`, whose connection, accepted earlier and still open, is kept once this one closes.
 template <class Read>
-void serve(Listener &listener, std::mutex &lock, const std::atomic<bool> &kill, int *kept, Read read)
+void serve(Listener &listener, std::mutex &lock, const std::atomic<bool> &kill, int *kept, const Listener *other,
+           Read read)
 {
     for (;;) {
         sockaddr_in peer{};
@@ -90,7 +94,7 @@ void serve(Listener &listener, std::mutex &lock, const std::atomic<bool> &kill, 
             std::lock_guard<std::mutex> guard(lock);
             listener.connection = -1;
             if (kept != nullptr && *kept == connection)
-                *kept = -1;
+                *kept = other != nullptr ? other->connection : -1;
             ::shutdown(connection, SHUT_RDWR);
             ::close(connection);
         }

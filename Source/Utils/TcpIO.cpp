@@ -73,14 +73,14 @@ void *CTcpIO::StartBinaryListenThread(void *channel)
 
 void CTcpIO::ListenThread()
 {
-    kve::tcp::serve(m_text, m_connectionLock, m_kill, nullptr,
+    kve::tcp::serve(m_text, m_connectionLock, m_kill, nullptr, nullptr,
                     [this](int connection, const sockaddr_in &peer) { return OnSocketAccept(&peer, connection); });
 }
 
 void CTcpIO::BinaryListenThread()
 {
     // A raw connection carries one message: whatever its first receive returns.
-    kve::tcp::serve(m_binary, m_connectionLock, m_kill, nullptr, [this](int, const sockaddr_in &) {
+    kve::tcp::serve(m_binary, m_connectionLock, m_kill, nullptr, nullptr, [this](int, const sockaddr_in &) {
         OnBinarySocketAccept();
         return false;
     });

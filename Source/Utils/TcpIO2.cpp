@@ -92,12 +92,12 @@ void *CTcpIO2::StartBinaryListenThread(void *channel)
 
 void CTcpIO2::ListenThread()
 {
-    kve::tcp::serve(m_text, m_connectionLock, m_kill, &m_kept,
+    kve::tcp::serve(m_text, m_connectionLock, m_kill, &m_kept, &m_binary,
                     [this](int connection, const sockaddr_in &peer) { return OnSocketAccept(&peer, connection); });
 }
 
 void CTcpIO2::BinaryListenThread()
 {
-    kve::tcp::serve(m_binary, m_connectionLock, m_kill, &m_kept,
+    kve::tcp::serve(m_binary, m_connectionLock, m_kill, &m_kept, &m_text,
                     [this](int, const sockaddr_in &) { return OnBinarySocketAccept(); });
 }

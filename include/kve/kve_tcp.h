@@ -41,7 +41,8 @@ using TcpDisconnectCallback = int32_t (*)(void *context);
 
 namespace kve::tcp {
 
-// The client socket a channel connects with, and its destination.
+// The client socket a channel connects with, and its destination. Its calls may come from several host threads at
+// once: a failed answer of a server channel drops the client socket on whichever thread sent it.
 class ClientSocket {
 public:
     // The resolved entry of a host name, or null for a null or empty text, a text starting with a decimal digit
@@ -75,6 +76,8 @@ protected:
     // Connects to the destination: 0 connected, -1 refused or unresolvable, -2 no socket could be opened.
     int32_t connectTo(const char *host, int32_t port);
 
+    // Guards the client socket and its destination; held through a connect, so no call closes the socket under it.
+    std::recursive_mutex m_clientLock;
     int m_clientSocket = -1;
     bool m_connected = false;
     uint16_t m_port = 0; // network order
@@ -143,7 +146,8 @@ public:
     // Stops both listeners, closing their connections, and waits for their threads.
     void KillListener();
     // The next text on the connection (bytes of later messages stay in the text receive buffer): "" when the
-    // connection ended with nothing gathered. Not while the text listener runs.
+    // connection ended with nothing gathered or the text grew longer than the buffer. Not while the text listener
+    // runs.
     std::string ReadMessage(int socket);
     // Reads and queues one message from the connection: false when the connection is over (its pending bytes
     // dropped, the disconnect callback called). Not while the text listener runs.

@@ -101,6 +101,43 @@ TEST_F(TcpIO2Server, RawPortQueuesEachReceiveAndAnswersOnItsConnection)
     EXPECT_EQ(channel->GetMessageCount(), 0u);
 }
 
+TEST_F(TcpIO2Server, AnswersGoToTheEarlierPeerOnceTheLaterOneHasGone)
+{
+    const int32_t textPort = tcptest::freePort();
+    const int32_t rawPort = tcptest::freePort();
+    ASSERT_EQ(channel->CreateListenerSocket(textPort), 0);
+    ASSERT_EQ(channel->CreateBinaryListenerSocket(rawPort), 0);
+    // The earlier peer waits for an answer while a later one, on the other listener, comes and goes.
+    struct Case {
+        const char *name;
+        bool earlierOnText;
+    } cases[] = {{"text peer, then a raw peer", true}, {"raw peer, then a text peer", false}};
+    size_t served = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto earlier = askingPeer(c.earlierOnText ? textPort : rawPort, "question\n");
+        if (c.earlierOnText) {
+            ASSERT_TRUE(tcptest::waitUntil([&] { return channel->GetMessageCount() == 1; }));
+            EXPECT_EQ(channel->GetMessage(), "question");
+        } else {
+            ASSERT_TRUE(tcptest::waitUntil([&] { return !channel->BinaryGetMessage().bytes.empty(); }));
+        }
+        tcptest::sendFromPeer(c.earlierOnText ? rawPort : textPort, "later\n");
+        ASSERT_TRUE(tcptest::waitUntil([&] { return log.count("d") == served + 1; }));
+        if (c.earlierOnText) {
+            const std::vector<uint8_t> &later = channel->BinaryGetMessage().bytes;
+            EXPECT_EQ(std::string(later.begin(), later.end()), "later\n");
+        } else {
+            EXPECT_EQ(channel->GetMessage(), "later");
+        }
+        EXPECT_EQ(channel->SendTcpMessage(nullptr, 0, "answer"), 0);
+        EXPECT_EQ(earlier->line(), "got " + tcptest::hex("answer\n"));
+        EXPECT_TRUE(earlier->finish());
+        served += 2;
+        ASSERT_TRUE(tcptest::waitUntil([&] { return log.count("d") == served; }));
+    }
+}
+
 TEST_F(TcpIO2Server, ServingAPeerLeavesTheClientSocketAlone)
 {
     const int32_t port = tcptest::freePort();

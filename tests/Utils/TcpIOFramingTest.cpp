@@ -30,7 +30,7 @@ std::vector<ReadCase> readCases(size_t capacity)
 {
     const std::string body20 = "twenty bytes of body";
     const std::string header10 = frame("\xAA\xBB"); // its length byte is a line feed
-    const std::string longText(capacity + 100, 'x');
+    const std::string fullText(capacity, 'x');
     const std::string fullFrame = frame(std::string(capacity - kTcpHeaderBytes, 'f'));
     return {
         {"one text", "hello\n", {}, {"hello"}},
@@ -51,8 +51,10 @@ std::vector<ReadCase> readCases(size_t capacity)
         {"total length of the whole buffer", fullFrame + "next\n", {}, {fullFrame, "next"}},
         {"total length one above the buffer", framed(static_cast<uint32_t>(capacity + 1), std::string(64, 'b')), {}, {}},
         {"total length 0x7FFFFFFF", framed(0x7FFFFFFF, std::string(64, 'b')), {}, {}},
+        {"text of the whole buffer", fullText + "\nnext\n", {}, {fullText, "next"}},
+        {"text one above the buffer without a line feed", fullText + "y", {}, {}},
+        {"text longer than the buffer, then a line feed", fullText + std::string(100, 'y') + "\nnext\n", {}, {}},
         {"zero byte ends a text, later ones kept", std::string("ab\0cd\nef\n", 9), {}, {"ab", "ef"}},
-        {"text longer than the receive buffer", longText + "\nnext\n", {}, {longText, "next"}},
     };
 }
 

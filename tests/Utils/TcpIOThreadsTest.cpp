@@ -1,5 +1,6 @@
 // Listeners beside host threads: senders and takers on several threads at once, answers while peers come and go,
 // and stopping listeners that are blocked on a peer. Run under ThreadSanitizer too.
+#include <arpa/inet.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -132,6 +133,75 @@ TEST(TcpListenerThreads, AnswersGoToThePeerOfTheirOwnWhilePeersComeAndGo)
     done = true;
     answerer.join();
     chatter.join();
+    server->KillListener();
+}
+
+TEST(TcpListenerThreads, AnswersFailingTogetherDropTheClientSocketWhileAHostThreadUsesIt)
+{
+    // The listener stays in its message callback until the answers have failed: the kept connection stays open on
+    // this side after its peer has reset it, so every answer fails on it and drops the client socket.
+    struct Held {
+        std::atomic<bool> release{false};
+        std::atomic<int> disconnects{0};
+    } held;
+    auto server = std::make_unique<CTcpIO2>();
+    server->MessageContext = &held;
+    server->DisconnectContext = &held;
+    server->MessageCallback = [](void *context, uint64_t) -> int32_t {
+        auto *h = static_cast<Held *>(context);
+        tcptest::waitUntil([h] { return h->release.load(); });
+        return 0;
+    };
+    server->DisconnectCallback = [](void *context) -> int32_t {
+        ++static_cast<Held *>(context)->disconnects;
+        return 0;
+    };
+    const int32_t port = tcptest::freePort();
+    ASSERT_EQ(server->CreateListenerSocket(port), 0);
+
+    // A host thread selects, opens and connects the client socket all along, to a port nobody listens on.
+    const int32_t closedPort = tcptest::freePort();
+    std::atomic<bool> done{false};
+    std::thread host([&] {
+        for (int i = 0; !done; ++i) {
+            server->SetHostEnt(i % 2 == 0 ? "localhost" : "127.0.0.1", closedPort);
+            EXPECT_EQ(server->MakeSocket(), 0);
+            EXPECT_EQ(server->ConnectSocket(i % 4 < 2 ? 0 : inet_addr("127.0.0.1")), -1);
+        }
+    });
+    // One peer: it asks, is held in the callback and resets; two host threads answer it at once.
+    const auto resetPeerAnsweredTwice = [&](int round) {
+        held.release = false;
+        const int peer = connectLoopback(port);
+        ASSERT_GE(peer, 0);
+        ASSERT_EQ(::send(peer, "question\n", 9, MSG_NOSIGNAL), 9);
+        ASSERT_TRUE(tcptest::waitUntil([&] { return server->GetMessageCount() == 1; }));
+        EXPECT_EQ(server->GetMessage(), "question");
+        const linger reset{1, 0};
+        ::setsockopt(peer, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        ::close(peer);
+
+        std::atomic<bool> go{false};
+        std::vector<std::thread> answerers;
+        for (int t = 0; t < 2; ++t) {
+            answerers.emplace_back([&] {
+                while (!go)
+                    std::this_thread::yield();
+                EXPECT_TRUE(tcptest::waitUntil([&] { return server->SendTcpMessage(nullptr, 0, "answer") == -1; }));
+            });
+        }
+        go = true;
+        for (std::thread &a : answerers)
+            a.join();
+        held.release = true;
+        ASSERT_TRUE(tcptest::waitUntil([&] { return held.disconnects == round + 1; }));
+        EXPECT_EQ(server->SendTcpMessage(nullptr, 0, "after"), -1);
+    };
+    for (int round = 0; round < 10 && !::testing::Test::HasFatalFailure(); ++round)
+        resetPeerAnsweredTwice(round);
+    held.release = true;
+    done = true;
+    host.join();
     server->KillListener();
 }
 
