@@ -402,6 +402,35 @@ int structFree(qhvSession_t* session, const containerDescriptor* type, uint32_t*
     return 0;
 }
 
+// The elements of a struct array that encoding and sizing walk: none when the array is empty or its type has no
+// fields; otherwise the nested type and the block, which must be there. `operation` names the call in the failure.
+struct StoredElements {
+    uint64_t count = 0;
+    const containerDescriptor* nested = nullptr;
+    const uint8_t* block = nullptr;
+};
+
+int storedElements(qhvSession_t* session, const containerDescriptor* type, int32_t field, const void* record,
+                   const char* operation, StoredElements* e)
+{
+    const fieldDescriptor& f = fieldOf(type, field);
+    uint64_t count;
+    readCount(type, f.aux1, field, record, &count);
+    if (count == 0)
+        return 0;
+    if (containerFind(session, f.nested, &e->nested) != 0)
+        return 1;
+    if (e->nested->fieldCount == 0)
+        return 0;
+    e->block = static_cast<const uint8_t*>(heldBlock(record, f));
+    if (e->block == nullptr) {
+        containerReportInvalidData(session, operation);
+        return 1;
+    }
+    e->count = count;
+    return 0;
+}
+
 // The nested type of a struct array is looked up only when there are elements: an empty array of a type the
 // registry lacks still encodes and decodes. Elements of a type without fields hold nothing and may have no block.
 int structArrayEncode(qhvSession_t* session, const containerDescriptor* type, uint32_t* done, int32_t field,
@@ -411,22 +440,11 @@ int structArrayEncode(qhvSession_t* session, const containerDescriptor* type, ui
     int code = containerEncodeField(session, type, done, f.aux1, record, out, position);
     if (code != 0)
         return code;
-    uint64_t count;
-    readCount(type, f.aux1, field, record, &count);
-    if (count == 0)
-        return 0;
-    const containerDescriptor* nested;
-    if (containerFind(session, f.nested, &nested) != 0)
+    StoredElements e;
+    if (storedElements(session, type, field, record, "containerEncode", &e) != 0)
         return 1;
-    if (nested->fieldCount == 0)
-        return 0;
-    const uint8_t* block = static_cast<const uint8_t*>(heldBlock(record, f));
-    if (block == nullptr) {
-        containerReportInvalidData(session, "containerEncode");
-        return 1;
-    }
-    for (uint64_t i = 0; i < count; ++i) {
-        code = containerEncode(session, nested, block + i * uint32_t(f.aux2), out, position);
+    for (uint64_t i = 0; i < e.count; ++i) {
+        code = containerEncode(session, e.nested, e.block + i * uint32_t(f.aux2), out, position);
         if (code != 0)
             return code;
     }
@@ -469,23 +487,12 @@ int structArraySize(qhvSession_t* session, const containerDescriptor* type, uint
     int code = containerFieldSize(session, type, done, f.aux1, record, size);
     if (code != 0)
         return code;
-    uint64_t count;
-    readCount(type, f.aux1, field, record, &count);
-    if (count == 0)
-        return 0;
-    const containerDescriptor* nested;
-    if (containerFind(session, f.nested, &nested) != 0)
+    StoredElements e;
+    if (storedElements(session, type, field, record, "containerEncodedSize", &e) != 0)
         return 1;
-    if (nested->fieldCount == 0)
-        return 0;
-    const uint8_t* block = static_cast<const uint8_t*>(heldBlock(record, f));
-    if (block == nullptr) {
-        containerReportInvalidData(session, "containerEncodedSize");
-        return 1;
-    }
-    for (uint64_t i = 0; i < count; ++i) {
+    for (uint64_t i = 0; i < e.count; ++i) {
         uint64_t elementSize = 0;
-        code = containerEncodedSize(session, nested, block + i * uint32_t(f.aux2), &elementSize);
+        code = containerEncodedSize(session, e.nested, e.block + i * uint32_t(f.aux2), &elementSize);
         if (code != 0)
             return code;
         *size += elementSize;
